@@ -1,0 +1,49 @@
+#ifndef TESSVANE_RECURSION_SEPARATOR_H
+#define TESSVANE_RECURSION_SEPARATOR_H
+
+#include <Inventor/nodes/SoSeparator.h>
+#include <Inventor/nodes/SoSubNode.h>
+
+// The group through which a scene closes its cycles. Every pass saves all
+// registered recursion variables, traverses the children (normally the USE of
+// an enclosing node, one level deeper) and restores the variables, so that
+// whatever a deeper level assigned is undone on the way back. Unlike a plain
+// separator it opens no state level and never caches or culls. It also stops
+// change notifications that come back to it around the cycle.
+class RecursionSeparator : public SoSeparator {
+    SO_NODE_HEADER(RecursionSeparator);
+
+public:
+    static void initClass();
+    RecursionSeparator();
+
+    // Cycle guard: a notification that has passed this node before goes no further
+    virtual void notify(SoNotList *list);
+
+    // Snapshot traversal: store the variables, traverse the children, restore them
+    virtual void doAction(SoAction *action);
+
+protected:
+    // Every traversal below is the snapshot traversal
+    virtual void GLRender(SoGLRenderAction *action);
+    virtual void GLRenderBelowPath(SoGLRenderAction *action);
+    virtual void GLRenderInPath(SoGLRenderAction *action);
+    virtual void callback(SoCallbackAction *action);
+    virtual void getBoundingBox(SoGetBoundingBoxAction *action);
+    virtual void handleEvent(SoHandleEventAction *action);
+    virtual void pick(SoPickAction *action);
+    virtual void rayPick(SoRayPickAction *action);
+
+    // Matrix: only along a path or off it, never below or without one
+    virtual void getMatrix(SoGetMatrixAction *action);
+
+    // Search: the node itself may match; its children are searched with snapshots
+    virtual void search(SoSearchAction *action);
+
+private:
+    virtual ~RecursionSeparator();
+
+    SoAction *searchingAllWith; // the search-all action now below this node, if any
+};
+
+#endif
