@@ -48,16 +48,16 @@ std::string writeScene(SoNode *node) {
     SoWriteAction wa;
     SoOutput *out = wa.getOutput();
     out->setBuffer(malloc(1024), 1024, growBuffer);
-    out->setHeaderString("");
     wa.apply(node);
     void *buf;
     size_t size;
     out->getBuffer(buf, size);
     std::string text(static_cast<char *>(buf), size);
     free(buf);
-    // Drop the (empty) header line and the blank line after it.
-    while (!text.empty() && text[0] == '\n')
-        text.erase(0, 1);
+    // Drop the file header line and the blank line after it.
+    const std::string header = "#Inventor V2.1 ascii\n\n";
+    if (text.compare(0, header.size(), header) == 0)
+        text.erase(0, header.size());
     return text;
 }
 
