@@ -10,7 +10,7 @@ packages=(
   libpng-dev
   xvfb xauth x11-utils xdotool imagemagick
   googletest libgtest-dev
-  valgrind
+  valgrind python3 time
 )
 
 missing=()
