@@ -7,8 +7,43 @@
 #include <Inventor/actions/SoSearchAction.h>
 #include <Inventor/misc/SoChildList.h>
 #include <Inventor/misc/SoNotification.h>
+#include <cstdio>
+#include <string>
+#include <sys/resource.h>
 
 SO_NODE_SOURCE(RecursionSeparator);
+
+int RecursionSeparator::depth = 0;
+const char *RecursionSeparator::stackBase = NULL;
+SbBool RecursionSeparator::stopReported = FALSE;
+
+// A quarter of the main stack (or of 8 MB when it is larger or unlimited).
+static long stackBudget() {
+    static long budget = 0;
+    if (budget == 0) {
+        struct rlimit limit;
+        long size = 8L << 20;
+        if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+            (long)limit.rlim_cur < size)
+            size = (long)limit.rlim_cur;
+        budget = size / 4;
+    }
+    return budget;
+}
+
+// The name to show for a recursion separator: its own DEF name, else that of
+// the node it refers back to.
+static std::string describe(SoNode *node) {
+    if (node->getName().getLength() > 0)
+        return std::string("\"") + node->getName().getString() + "\"";
+    SoChildList *children = node->getChildren();
+    for (int i = 0; i < children->getLength(); i++) {
+        SoNode *child = (*children)[i];
+        if (child->getName().getLength() > 0)
+            return std::string("below \"") + child->getName().getString() + "\"";
+    }
+    return "(unnamed)";
+}
 
 void RecursionSeparator::initClass() {
     SO_NODE_INIT_CLASS(RecursionSeparator, SoSeparator, "Separator");
@@ -27,7 +62,29 @@ void RecursionSeparator::notify(SoNotList *list) {
     SoSeparator::notify(list);
 }
 
+SbBool RecursionSeparator::mayDescend(const char *stackHere) {
+    if (depth == 0) {
+        stackBase = stackHere;
+        stopReported = FALSE;
+    }
+    long stackUsed = stackBase - stackHere;
+    if (depth < maxDepth && stackUsed < stackBudget())
+        return TRUE;
+    if (!stopReported) {
+        stopReported = TRUE;
+        fprintf(stderr,
+                "Tessvane: runaway recursion stopped after %d levels at the RecursionSeparator "
+                "%s: no recursion switch ended it; the rest of the scene is traversed\n",
+                depth, describe(this).c_str());
+        fflush(stderr);
+    }
+    return FALSE;
+}
+
 void RecursionSeparator::doAction(SoAction *action) {
+    if (!mayDescend(static_cast<const char *>(__builtin_frame_address(0))))
+        return;
+    depth++;
     // Along a path, only the children up to the one on the path are traversed.
     int lastChild = getNumChildren() - 1;
     int numIndices;
@@ -54,6 +111,7 @@ void RecursionSeparator::doAction(SoAction *action) {
     if (bbaflag && numCenters > 0)
         bba->setCenter(totalCenter * (1.0f / numCenters), FALSE);
     RecursionElement::retrieve(action->getState(), this);
+    depth--;
 }
 
 void RecursionSeparator::GLRender(SoGLRenderAction *action) { doAction((SoAction *)action); }

@@ -14,6 +14,11 @@ class RecursionSeparator : public SoSeparator {
     SO_NODE_HEADER(RecursionSeparator);
 
 public:
+    // Runaway recursion is stopped: no traversal nests recursion-separator
+    // passes deeper than this (a level takes about 1.1 KB of stack in the
+    // heaviest action), nor uses more than a quarter of the stack for them.
+    enum { maxDepth = 2000 };
+
     static void initClass();
     RecursionSeparator();
 
@@ -42,6 +47,14 @@ protected:
 
 private:
     virtual ~RecursionSeparator();
+
+    // Whether one more level may be entered; reports the first refusal of a
+    // runaway recursion on standard error.
+    SbBool mayDescend(const char *stackHere);
+
+    static int depth;                // recursion-separator passes now nested
+    static const char *stackBase;    // stack address at the outermost pass
+    static SbBool stopReported;      // the current runaway has been reported
 
     SoAction *searchingAllWith; // the search-all action now below this node, if any
 };

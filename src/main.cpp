@@ -79,6 +79,10 @@ static void renderOffscreen() {
         height = optHeight.getValue();
     checkImageSize(width, height);
 
+    // The scene is drawn once: a render cache of it could never be used and
+    // would hold every shape the recursion draws.
+    root->renderCaching = SoSeparator::OFF;
+
     SbViewportRegion region((short)width, (short)height);
     SoOffscreenRenderer rend(region);
     printf("rendering %ld x %ld...\n", width, height);

@@ -15,6 +15,7 @@
 #include <Inventor/nodes/SoShape.h>
 #include <Inventor/nodes/SoSphere.h>
 #include <Inventor/sensors/SoNodeSensor.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -206,6 +207,37 @@ TEST(RecursionSeparatorNotification, AChangeInsideTheCycleReachesTheRootAndStops
     EXPECT_GE(notified, 1);
     EXPECT_LE(notified, 2);
     sensor.detach();
+    releaseRecursionScene(root);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RunawayRecursion, IsStoppedAtTheLimitReportedOnceAndTheRestTraversed) {
+    // The switch never selects its empty child: only the limit ends this.
+    SoSeparator *root = loadRecursionFile(dataFile("runaway.iv").c_str());
+    ASSERT_NE(root, nullptr);
+    testing::internal::CaptureStderr();
+    std::vector<SbMatrix> cubes = shapeMatrices(root, SoCube::getClassTypeId());
+    std::vector<SbMatrix> spheres = shapeMatrices(root, SoSphere::getClassTypeId());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(cubes.size(), (size_t)RecursionSeparator::maxDepth + 1);
+    EXPECT_EQ(spheres.size(), 1u); // after the recursion
+    // Once per traversal, naming the node the recursion comes back to.
+    std::string line = "Tessvane: runaway recursion stopped after 2000 levels at the "
+                       "RecursionSeparator below \"Forever\"";
+    size_t first = err.find(line);
+    ASSERT_NE(first, std::string::npos) << err;
+    EXPECT_NE(err.find(line, first + 1), std::string::npos) << err; // the second traversal
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+
+    // The variables are restored all the way up, and a bounding box still comes back.
+    SoGetBoundingBoxAction bba(SbViewportRegion(100, 100));
+    testing::internal::CaptureStderr();
+    bba.apply(root);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(bba.getBoundingBox().isEmpty());
     releaseRecursionScene(root);
 }
 
