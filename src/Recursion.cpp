@@ -85,6 +85,46 @@ static void releaseCyclicGraph(SoNode *root) {
         node->unref();
 }
 
+// Every recursion separator that lies on a cycle passing through no
+// recursion switch: nothing but the runaway limit can end such a recursion.
+// For each recursion separator, a walk from its children that does not enter
+// recursion switches looks for the way back to it.
+static std::vector<RecursionSeparator *> findUnswitchedRecursions(SoNode *root) {
+    std::vector<RecursionSeparator *> separators, unswitched;
+    std::unordered_set<SoNode *> seen;
+    std::vector<SoNode *> pending{root};
+    while (!pending.empty()) {
+        SoNode *node = pending.back();
+        pending.pop_back();
+        if (!seen.insert(node).second)
+            continue;
+        if (node->getTypeId() == RecursionSeparator::getClassTypeId())
+            separators.push_back(static_cast<RecursionSeparator *>(node));
+        if (SoChildList *children = node->getChildren())
+            for (int i = 0; i < children->getLength(); i++)
+                pending.push_back((*children)[i]);
+    }
+    for (RecursionSeparator *sep : separators) {
+        std::unordered_set<SoNode *> reached;
+        pending.assign(1, sep);
+        bool cycle = false;
+        while (!pending.empty() && !cycle) {
+            SoChildList *children = pending.back()->getChildren();
+            pending.pop_back();
+            for (int i = 0; children != NULL && i < children->getLength() && !cycle; i++) {
+                SoNode *child = (*children)[i];
+                cycle = child == sep;
+                if (child->getTypeId() != RecursionSwitch::getClassTypeId() &&
+                    reached.insert(child).second)
+                    pending.push_back(child);
+            }
+        }
+        if (cycle)
+            unswitched.push_back(sep);
+    }
+    return unswitched;
+}
+
 SoSeparator *loadRecursionFile(const char *fileName) {
     SoInput myInput;
     if (!myInput.openFile(fileName, FALSE))
@@ -110,6 +150,12 @@ SoSeparator *loadRecursionFile(const char *fileName) {
     // One set-up action for the whole run, built at the first successful read.
     static RecursionInitAction ria;
     ria.apply(root);
+
+    for (RecursionSeparator *sep : findUnswitchedRecursions(root))
+        fprintf(stderr,
+                "Tessvane: warning: %s: the recursion through the RecursionSeparator %s passes "
+                "through no RecursionSwitch; only the runaway limit can stop it\n",
+                fileName, sep->getRecursionName().c_str());
 
     // Inside the scene only "Cache" separators cache; the root always does.
     root->renderCaching = SoSeparator::ON;

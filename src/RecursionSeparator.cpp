@@ -31,20 +31,6 @@ static long stackBudget() {
     return budget;
 }
 
-// The name to show for a recursion separator: its own DEF name, else that of
-// the node it refers back to.
-static std::string describe(SoNode *node) {
-    if (node->getName().getLength() > 0)
-        return std::string("\"") + node->getName().getString() + "\"";
-    SoChildList *children = node->getChildren();
-    for (int i = 0; i < children->getLength(); i++) {
-        SoNode *child = (*children)[i];
-        if (child->getName().getLength() > 0)
-            return std::string("below \"") + child->getName().getString() + "\"";
-    }
-    return "(unnamed)";
-}
-
 void RecursionSeparator::initClass() {
     SO_NODE_INIT_CLASS(RecursionSeparator, SoSeparator, "Separator");
 }
@@ -54,6 +40,17 @@ RecursionSeparator::RecursionSeparator() : searchingAllWith(NULL) {
 }
 
 RecursionSeparator::~RecursionSeparator() {}
+
+std::string RecursionSeparator::getRecursionName() const {
+    if (getName().getLength() > 0)
+        return std::string("\"") + getName().getString() + "\"";
+    for (int i = 0; i < children->getLength(); i++) {
+        SoNode *child = (*children)[i];
+        if (child->getName().getLength() > 0)
+            return std::string("below \"") + child->getName().getString() + "\"";
+    }
+    return "(unnamed)";
+}
 
 void RecursionSeparator::notify(SoNotList *list) {
     for (const SoNotRec *rec = list->getLastRec(); rec != NULL; rec = rec->getPrevious())
@@ -75,7 +72,7 @@ SbBool RecursionSeparator::mayDescend(const char *stackHere) {
         fprintf(stderr,
                 "Tessvane: runaway recursion stopped after %d levels at the RecursionSeparator "
                 "%s: no recursion switch ended it; the rest of the scene is traversed\n",
-                depth, describe(this).c_str());
+                depth, getRecursionName().c_str());
         fflush(stderr);
     }
     return FALSE;

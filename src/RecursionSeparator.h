@@ -3,6 +3,7 @@
 
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoSubNode.h>
+#include <string>
 
 // The group through which a scene closes its cycles. Every pass saves all
 // registered recursion variables, traverses the children (normally the USE of
@@ -21,6 +22,10 @@ public:
 
     static void initClass();
     RecursionSeparator();
+
+    // How reports name this node: its DEF name, else "below" the name of the
+    // node it refers back to, else "(unnamed)"
+    std::string getRecursionName() const;
 
     // Cycle guard: a notification that has passed this node before goes no further
     virtual void notify(SoNotList *list);

@@ -204,3 +204,20 @@ TEST(Loading, TheCycleCheckWalksSharedSubgraphsOnce) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Loading, WarnsOfRecursionsThatNoSwitchCanEnd) {
+    // Loop recurses through a recursion separator only; Fine has a switch.
+    std::string file = dataFile("unswitched.iv");
+    testing::internal::CaptureStderr();
+    SoSeparator *root = loadRecursionFile(file.c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_NE(root, nullptr); // a warning, not an error
+    EXPECT_EQ(err, "Tessvane: warning: " + file +
+                       ": the recursion through the RecursionSeparator below \"Loop\" passes "
+                       "through no RecursionSwitch; only the runaway limit can stop it\n");
+    releaseRecursionScene(root);
+}
+
+} // namespace
