@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  inventor-dev libmotif-dev
+  inventor-dev inventor-data libmotif-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libegl-dev libegl-mesa0
   libpng-dev
   xvfb xauth x11-utils xdotool imagemagick

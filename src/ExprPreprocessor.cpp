@@ -149,6 +149,86 @@ void ExpressionPreprocessor::print() {
     }
 }
 
+// The engine's functions and the number of arguments each takes.
+static int arity(const std::string &word) {
+    static const char *const two[] = {"atan2", "pow", "fmod", "cross", "dot"};
+    static const char *const one[] = {"cos",  "sin",  "tan",   "acos", "asin", "atan", "cosh",
+                                      "sinh", "tanh", "sqrt",  "exp",  "log",  "log10",
+                                      "ceil", "floor", "fabs", "rand", "length", "normalize"};
+    if (word == "vec3f")
+        return 3;
+    for (const char *w : two)
+        if (word == w)
+            return 2;
+    for (const char *w : one)
+        if (word == w)
+            return 1;
+    return 0; // not a function
+}
+
+static bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+static SbBool refuse(const char *condition, int line, const std::string &why) {
+    reportFailedCheck(condition, __FILE__, line,
+                      std::string("expression \"") + currentExpression.getString() + "\" " + why +
+                          "; it is left unwired");
+    return FALSE;
+}
+
+SbBool ExpressionPreprocessor::fitsEngine() {
+    const std::string text = newExpr.getString();
+    size_t n = text.size();
+    for (size_t i = 0; i < n; i++) {
+        if (text[i] == '%') // integer remainder: a divisor that truncates to 0 ends the process
+            return refuse("no % operator", __LINE__,
+                          "uses %, which the engine cannot take when the divisor truncates to 0; "
+                          "write fmod(x,y) instead");
+        if (text[i] == '[') {
+            size_t k = i + 1;
+            while (k < n && isBlank(text[k]))
+                k++;
+            bool digit = k < n && text[k] >= '0' && text[k] <= '2';
+            k += digit ? 1 : 0;
+            while (k < n && isBlank(text[k]))
+                k++;
+            if (!digit || k >= n || text[k] != ']')
+                return refuse("index <= 2", __LINE__,
+                              "takes a vector component other than [0], [1] or [2]");
+            continue;
+        }
+        if (!isAsciiLetter(text[i]))
+            continue;
+        size_t end = i;
+        while (end < n && (isAsciiLetter(text[end]) || isAsciiDigit(text[end]) || text[end] == '_'))
+            end++;
+        std::string word = text.substr(i, end - i);
+        i = end - 1;
+        int wanted = arity(word);
+        size_t k = end;
+        while (k < n && isBlank(text[k]))
+            k++;
+        if (wanted == 0 || k >= n || text[k] != '(')
+            continue;
+        // The arguments: top-level commas up to the matching parenthesis.
+        int depth = 0, commas = 0;
+        bool empty = true;
+        for (k++; k < n && (depth > 0 || text[k] != ')'); k++) {
+            char c = text[k];
+            depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+            commas += depth == 0 && c == ',' ? 1 : 0;
+            empty = empty && isBlank(c);
+        }
+        int given = empty ? 0 : commas + 1;
+        if (k >= n)
+            return refuse("call closed", __LINE__, "leaves the call of " + word + " open");
+        if (given != wanted)
+            return refuse("given == wanted", __LINE__,
+                          "calls " + word + " with " + std::to_string(given) + " argument" +
+                              (given == 1 ? "" : "s") + "; it takes " + std::to_string(wanted));
+    }
+    return TRUE;
+}
+
 // The global field of a variable, created when absent; NULL when the name is
 // taken by a variable of the other kind, which is reported.
 static SoField *variableField(const SbString &name, SbBool vector, const SbString &expression) {
@@ -188,7 +268,7 @@ SoCalculator *ExpressionPreprocessor::buildCalculator() {
 static SoCalculator *rewriteAndBuild(const SbString &text, int rhsStart, const char *prefix) {
     ExpressionPreprocessor::newExpr = prefix;
     ExpressionPreprocessor::parse(text, rhsStart);
-    if (ExpressionPreprocessor::overflow)
+    if (ExpressionPreprocessor::overflow || !ExpressionPreprocessor::fitsEngine())
         return NULL;
     return ExpressionPreprocessor::buildCalculator();
 }

@@ -37,6 +37,14 @@ public:
     static SbBool isVectorId(SbString s);
     static void print(); // report of the current state, on standard output
 
+    // Whether the engine can take the rewritten expression: every call of one
+    // of its functions has the function's number of arguments, every vector
+    // component is written [0], [1] or [2], and there is no "%". The engine
+    // itself crashes on too few arguments, reads outside a vector for any
+    // other index and divides by zero in "%" for a divisor below 1, so an
+    // expression failing this is reported and left unwired.
+    static SbBool fitsEngine();
+
     // Wiring
     static SoCalculator *buildCalculator(); // NULL when a variable has the wrong type
     static void run(RecursionCalculator *rc);

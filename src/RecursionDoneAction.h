@@ -21,6 +21,7 @@ protected:
 
 private:
     static void callDoAction(SoAction *action, SoNode *node);
+    static void walkAllChildren(SoAction *action, SoNode *node);
     static void unlinkRecursion(SoAction *action, SoNode *node);
     static void unregisterFields(SoAction *action, SoNode *node);
 };

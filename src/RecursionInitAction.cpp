@@ -11,11 +11,15 @@
 #include "RecursionTranslation.h"
 
 #include <Inventor/SoDB.h>
+#include <Inventor/elements/SoModelMatrixElement.h>
 #include <Inventor/elements/SoSwitchElement.h>
 #include <Inventor/fields/SoSFFloat.h>
 #include <Inventor/fields/SoSFVec3f.h>
 #include <Inventor/nodes/SoFile.h>
+#include <Inventor/misc/SoChildList.h>
 #include <Inventor/nodes/SoGroup.h>
+#include <Inventor/nodes/SoLOD.h>
+#include <Inventor/nodes/SoLevelOfDetail.h>
 #include <Inventor/nodes/SoSeparator.h>
 
 SO_ACTION_SOURCE(RecursionInitAction);
@@ -25,9 +29,17 @@ int RecursionInitAction::numConstructed = 0;
 void RecursionInitAction::initClass() {
     SO_ACTION_INIT_CLASS(RecursionInitAction, SoAction);
     enableElement(SoSwitchElement::getClassTypeId(), SoSwitchElement::getClassStackIndex());
+    // Transform separators, arrays and multiple copies use the model matrix
+    // in their doAction.
+    enableElement(SoModelMatrixElement::getClassTypeId(), SoModelMatrixElement::getClassStackIndex());
 
     SO_ACTION_ADD_METHOD(SoNode, SoAction::nullAction);
     SO_ACTION_ADD_METHOD(SoGroup, callDoAction);
+    // Level-of-detail groups choose a child from the view, which these
+    // traversals do not have (SoLevelOfDetail's own traversal crashes without
+    // it); every child may be shown, so every child is walked.
+    SO_ACTION_ADD_METHOD(SoLOD, walkAllChildren);
+    SO_ACTION_ADD_METHOD(SoLevelOfDetail, walkAllChildren);
     SO_ACTION_ADD_METHOD(SoSeparator, disableCache);
     SO_ACTION_ADD_METHOD(SoFile, callDoAction);
     SO_ACTION_ADD_METHOD(RecursionCalculator, setupCalculator);
@@ -51,13 +63,24 @@ void RecursionInitAction::beginTraversal(SoNode *node) {
 
 void RecursionInitAction::callDoAction(SoAction *action, SoNode *node) { node->doAction(action); }
 
+void RecursionInitAction::walkAllChildren(SoAction *action, SoNode *node) {
+    SoChildList *children = node->getChildren();
+    for (int i = 0; i < children->getLength(); i++)
+        children->traverse(action, i, i);
+}
+
 void RecursionInitAction::disableCache(SoAction *action, SoNode *node) {
     SoSeparator *sep = static_cast<SoSeparator *>(node);
     int mode = node->getName() == "Cache" ? SoSeparator::ON : SoSeparator::OFF;
+    // Nothing has a cache of the scene yet, so the changes need not notify the
+    // ancestors; in a deeply nested scene that would take time quadratic in
+    // the nesting depth.
+    SbBool notifying = sep->enableNotify(FALSE);
     sep->renderCaching = mode;
     sep->boundingBoxCaching = mode;
     sep->renderCulling = mode;
     sep->pickCulling = mode;
+    sep->enableNotify(notifying);
     // The set-up never enters a recursion separator: that is where cycles close.
     if (node->getTypeId() == RecursionSeparator::getClassTypeId())
         return;

@@ -25,6 +25,7 @@ protected:
 
 private:
     static void callDoAction(SoAction *action, SoNode *node);
+    static void walkAllChildren(SoAction *action, SoNode *node);
     static void disableCache(SoAction *action, SoNode *node);
     static void setupCalculator(SoAction *action, SoNode *node);
     static void setupSwitch(SoAction *action, SoNode *node);

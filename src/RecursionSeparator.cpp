@@ -65,7 +65,11 @@ SbBool RecursionSeparator::mayDescend(const char *stackHere) {
         stopReported = FALSE;
     }
     long stackUsed = stackBase - stackHere;
-    if (depth < maxDepth && stackUsed < stackBudget())
+    // Once a runaway is stopped, no recursion separator is entered again until
+    // the outermost pass returns: a runaway that branches would otherwise run
+    // into the limit anew from every level on the way back, as many times as
+    // its branches multiply to.
+    if (!stopReported && depth < maxDepth && stackUsed < stackBudget())
         return TRUE;
     if (!stopReported) {
         stopReported = TRUE;
@@ -92,7 +96,7 @@ void RecursionSeparator::doAction(SoAction *action) {
     // Each child's bounding-box centre is collected and the plain average is
     // set once at the end, as a group of the children would.
     SbBool bbaflag = action->isOfType(SoGetBoundingBoxAction::getClassTypeId());
-    SoGetBoundingBoxAction *bba = static_cast<SoGetBoundingBoxAction *>(action);
+    SoGetBoundingBoxAction *bba = bbaflag ? static_cast<SoGetBoundingBoxAction *>(action) : NULL;
     SbVec3f totalCenter(0, 0, 0);
     int numCenters = 0;
 

@@ -59,7 +59,7 @@ private:
 
     static int depth;                // recursion-separator passes now nested
     static const char *stackBase;    // stack address at the outermost pass
-    static SbBool stopReported;      // the current runaway has been reported
+    static SbBool stopReported;      // the current runaway has been stopped and reported
 
     SoAction *searchingAllWith; // the search-all action now below this node, if any
 };

@@ -1,6 +1,9 @@
 // Tessvane: shows a recursive scene file in an examiner viewer with six
-// application buttons, or renders it once off-screen into an SGI RGB image.
+// application buttons, or renders it once off-screen into an SGI RGB or PNG
+// image, through the X display or, when there is none, through EGL.
 
+#include "HeadlessRenderer.h"
+#include "PngImageWriter.h"
 #include "Recursion.h"
 #include "RgbImageWriter.h"
 #include "option.h"
@@ -8,11 +11,16 @@
 #include <Inventor/SbViewportRegion.h>
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
+#include <Inventor/SoInteraction.h>
 #include <Inventor/SoOffscreenRenderer.h>
 #include <Inventor/Xt/SoXt.h>
 #include <Inventor/Xt/viewers/SoXtExaminerViewer.h>
+#include <Inventor/actions/SoSearchAction.h>
 #include <Inventor/actions/SoWriteAction.h>
+#include <Inventor/nodekits/SoNodeKit.h>
 #include <Inventor/nodes/SoCamera.h>
+#include <Inventor/nodes/SoDirectionalLight.h>
+#include <Inventor/nodes/SoPerspectiveCamera.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <Xm/PushBG.h>
 #include <Xm/Xm.h>
@@ -21,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 typedef void CallbackFunction();
 
@@ -56,48 +65,87 @@ static const long maxImageSide = 32767;
     exit(1);
 }
 
-// Both sides must fit the viewport region and the renderer's limit.
-static void checkImageSize(long width, long height) {
-    SbVec2s maximum = SoOffscreenRenderer::getMaximumResolution();
-    long maxWidth = maximum[0] < maxImageSide ? maximum[0] : maxImageSide;
-    long maxHeight = maximum[1] < maxImageSide ? maximum[1] : maxImageSide;
-    if (width < 1 || width > maxWidth || height < 1 || height > maxHeight)
-        fail("Tessvane: cannot render an image of %ld x %ld pixels: the size must lie "
-             "between 1 x 1 and %ld x %ld\n",
-             width, height, maxWidth, maxHeight);
-}
-
-static void renderOffscreen() {
+static const char *imageFileName() {
     const char *imageFile = optOffscreen.getValue();
     if (imageFile == NULL)
         fail("Tessvane: the offscreen option needs an image file name\n");
+    return imageFile;
+}
+
+// The requested image size. Both sides must fit the viewport region and the
+// renderer's limit.
+static SbVec2s imageSize(SbVec2s maximum) {
     long width = 640;
     long height = 480;
     if (optWidth.isSpecified())
         width = optWidth.getValue();
     if (optHeight.isSpecified())
         height = optHeight.getValue();
-    checkImageSize(width, height);
+    long maxWidth = maximum[0] < maxImageSide ? maximum[0] : maxImageSide;
+    long maxHeight = maximum[1] < maxImageSide ? maximum[1] : maxImageSide;
+    if (width < 1 || width > maxWidth || height < 1 || height > maxHeight)
+        fail("Tessvane: cannot render an image of %ld x %ld pixels: the size must lie "
+             "between 1 x 1 and %ld x %ld\n",
+             width, height, maxWidth, maxHeight);
+    return SbVec2s((short)width, (short)height);
+}
 
+// The scene to render, referenced. A scene without a camera would show
+// nothing, so such a scene is shown as the examiner viewer shows it: under a
+// perspective camera that views all of it from the default direction, and a
+// headlight shining along that view. Camera, light and the scene root go
+// into a separator of the image's own; the scene is not changed.
+//
+// The search finds the cameras that rendering would reach: it does not
+// enter the children a switch leaves out, so a camera there does not count.
+static SoNode *sceneToRender(const SbViewportRegion &region) {
     // The scene is drawn once: a render cache of it could never be used and
     // would hold every shape the recursion draws.
     root->renderCaching = SoSeparator::OFF;
 
-    SbViewportRegion region((short)width, (short)height);
-    SoOffscreenRenderer rend(region);
-    printf("rendering %ld x %ld...\n", width, height);
-    fflush(stdout);
-    if (!rend.render(root))
-        fail("Tessvane: off-screen rendering of '%s' failed\n", optFile.getValue());
+    SoSearchAction search;
+    search.setType(SoCamera::getClassTypeId());
+    search.setInterest(SoSearchAction::FIRST);
+    search.apply(root);
+    if (search.getPath() != NULL) {
+        root->ref();
+        return root;
+    }
 
+    SoSeparator *view = new SoSeparator;
+    view->ref();
+    view->renderCaching = SoSeparator::OFF;
+    SoPerspectiveCamera *camera = new SoPerspectiveCamera;
+    view->addChild(camera);
+    camera->viewAll(root, region);
+    camera->aspectRatio = region.getViewportAspectRatio();
+    SoDirectionalLight *headlight = new SoDirectionalLight;
+    SbVec3f direction;
+    camera->orientation.getValue().multVec(SbVec3f(0.0f, 0.0f, -1.0f), direction);
+    headlight->direction = direction;
+    view->addChild(headlight);
+    view->addChild(root);
+    return view;
+}
+
+// Names ending in ".png", in any case, get PNG; all others SGI RGB.
+static bool isPngName(const char *imageFile) {
+    size_t length = strlen(imageFile);
+    return length >= 4 && strcasecmp(imageFile + length - 4, ".png") == 0;
+}
+
+// Writes the rendered pixels (RGB, bottom row first) into the image file; a
+// file that cannot be written completely is removed.
+static void saveImage(const char *imageFile, const unsigned char *pixels, SbVec2s size) {
     printf("saving to <%s>...\n", imageFile);
     fflush(stdout);
     FILE *f = fopen(imageFile, "w");
     if (f == NULL)
         fail("Tessvane: cannot open image file '%s': %s\n", imageFile, strerror(errno));
     // The toolkit's writeToRGB corrupts the heap on 64-bit systems, so the
-    // renderer's pixel buffer is written by the program's own writer.
-    bool written = RgbImageWriter(rend.getBuffer(), width, height).write(f);
+    // renderer's pixel buffer is written by the program's own writers.
+    bool written = isPngName(imageFile) ? PngImageWriter(pixels, size[0], size[1]).write(f)
+                                        : RgbImageWriter(pixels, size[0], size[1]).write(f);
     int writeError = errno;
     if (fclose(f) != 0 && written) {
         written = false;
@@ -107,8 +155,40 @@ static void renderOffscreen() {
         remove(imageFile);
         fail("Tessvane: cannot write image file '%s': %s\n", imageFile, strerror(writeError));
     }
-    printf("exiting...\n");
-    exit(0);
+}
+
+// Renders the scene with the toolkit's off-screen renderer, which draws
+// through the X display, and saves the image.
+static void renderOffscreen() {
+    const char *imageFile = imageFileName();
+    SbVec2s size = imageSize(SoOffscreenRenderer::getMaximumResolution());
+    SbViewportRegion region(size);
+    SoOffscreenRenderer rend(region);
+    printf("rendering %d x %d...\n", size[0], size[1]);
+    fflush(stdout);
+    SoNode *scene = sceneToRender(region);
+    if (!rend.render(scene))
+        fail("Tessvane: off-screen rendering of '%s' failed\n", optFile.getValue());
+    saveImage(imageFile, rend.getBuffer(), size);
+    scene->unref();
+}
+
+// Renders the scene without an X display, into the same image the toolkit's
+// off-screen renderer would give, and saves it.
+static void renderHeadless() {
+    const char *imageFile = imageFileName();
+    HeadlessRenderer rend;
+    if (rend.getError() != NULL)
+        fail("Tessvane: no X display, and rendering without one failed: %s\n", rend.getError());
+    SbVec2s size = imageSize(rend.getMaximumResolution());
+    SbViewportRegion region(size);
+    printf("rendering %d x %d...\n", size[0], size[1]);
+    fflush(stdout);
+    SoNode *scene = sceneToRender(region);
+    if (!rend.render(scene, region))
+        fail("Tessvane: off-screen rendering of '%s' failed\n", optFile.getValue());
+    saveImage(imageFile, rend.getBuffer(), size);
+    scene->unref();
 }
 
 // The standard view: the whole scene in sight, with a fixed clipping range
@@ -220,16 +300,37 @@ int main(int argc, char **argv) {
     if (!optFile.isSpecified() || optFile.getValue() == NULL)
         printUsage();
 
-    myWindow = SoXt::init("Tessvane", "Inventor");
-    if (myWindow == NULL)
-        exit(1);
+    // An off-screen image needs no display: when the one DISPLAY names
+    // cannot be opened, the toolkit is set up without its Xt layer and the
+    // image is rendered through EGL. The connection that tells stays open
+    // until the toolkit has its own: an X server resets when its last client
+    // leaves, and refuses connections while it does.
+    Display *display = optOffscreen.isSpecified() ? XOpenDisplay(NULL) : NULL;
+    bool headless = optOffscreen.isSpecified() && display == NULL;
+    if (headless) {
+        SoDB::init();
+        SoNodeKit::init();
+        SoInteraction::init();
+    } else {
+        myWindow = SoXt::init("Tessvane", "Inventor");
+        if (display != NULL)
+            XCloseDisplay(display);
+        if (myWindow == NULL)
+            exit(1);
+    }
     initRecursionClasses();
     root = loadRecursionFile(optFile.getValue());
     if (root == NULL)
         fail("Tessvane: cannot load scene file '%s'\n", optFile.getValue());
 
-    if (optOffscreen.isSpecified())
-        renderOffscreen();
+    if (optOffscreen.isSpecified()) {
+        if (headless)
+            renderHeadless();
+        else
+            renderOffscreen();
+        printf("exiting...\n");
+        exit(0);
+    }
 
     myViewer = new SoXtExaminerViewer(myWindow, NULL, TRUE, SoXtFullViewer::BUILD_ALL,
                                       SoXtViewer::BROWSER);

@@ -139,6 +139,55 @@ TEST(ExpressionRewriting, ReportAfterTheVectorExample) {
                                                       "#1: len, a, isVec=0\n");
 }
 
+TEST(ExpressionRewriting, CallsAndComponentsTheEngineCannotTakeAreRefused) {
+    struct {
+        const char *expression;
+        const char *report; // nullptr: the engine takes it
+    } cases[] = {
+        {"x=pow(y,2)+atan2(y,x)+fmod(y,3)", nullptr},
+        {"p3=vec3f(cos(t),sin(t),0)+cross(a3,b3)*dot(a3,b3)", nullptr},
+        {"x=pow((y),(2))+vec3f(pow(1,2),2,3)[0]", nullptr},
+        {"x=a3[0]+a3[ 1 ]+a3[2]", nullptr},
+        {"x=powy(1)+cosh(y)+M_PI", nullptr},
+        {"x=pow(y)", "calls pow with 1 argument; it takes 2"},
+        {"x=atan2(y)", "calls atan2 with 1 argument; it takes 2"},
+        {"x=fmod (y)", "calls fmod with 1 argument; it takes 2"},
+        {"x=dot(a3)", "calls dot with 1 argument; it takes 2"},
+        {"x3=cross(a3)", "calls cross with 1 argument; it takes 2"},
+        {"x3=vec3f(1,2)", "calls vec3f with 2 arguments; it takes 3"},
+        {"x3=vec3f(pow(1,2),3)", "calls vec3f with 2 arguments; it takes 3"},
+        {"x3=vec3f(1,2,3,4)", "calls vec3f with 4 arguments; it takes 3"},
+        {"x=cos()", "calls cos with 0 arguments; it takes 1"},
+        {"x=sin(1,2)", "calls sin with 2 arguments; it takes 1"},
+        {"x=pow(1)+(", "calls pow with 1 argument; it takes 2"},
+        {"x=pow(1", "leaves the call of pow open"},
+        {"x=vec3f(1,2", "leaves the call of vec3f open"},
+        {"x=a3[3]", "other than [0], [1] or [2]"},
+        {"x=a3[100000000]", "other than [0], [1] or [2]"},
+        {"x=a3[-1]", "other than [0], [1] or [2]"},
+        {"x=a3[i]", "other than [0], [1] or [2]"},
+        {"x=a3[1+1]", "other than [0], [1] or [2]"},
+        {"x=a3[01]", "other than [0], [1] or [2]"},
+        {"x=a3[", "other than [0], [1] or [2]"},
+        {"x=i%3", "uses %"},
+        {"x=i%0.5", "uses %"},
+        {"bend=-0%.5+0.03*level", "uses %"},
+    };
+    for (const auto &c : cases) {
+        rewriteCalculator(c.expression);
+        testing::internal::CaptureStderr();
+        SbBool fits = EP::fitsEngine();
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(fits, c.report == nullptr) << c.expression;
+        if (c.report) {
+            EXPECT_NE(err.find(c.report), std::string::npos) << c.expression << ": " << err;
+            EXPECT_NE(err.find(c.expression), std::string::npos) << err;
+        } else {
+            EXPECT_EQ(err, "") << c.expression;
+        }
+    }
+}
+
 // The engine that feeds a node's field, and the variable an engine input follows.
 SoCalculator *engineOf(SoField &field) {
     SoEngineOutput *output = nullptr;
@@ -276,6 +325,10 @@ TEST(ExpressionWiring, FaultyExpressionsAreReportedAndTheSceneStillLoadsAndRende
          {"field != NULL", "\"clash3\""}},
         {"RecursionCalculator { expression \"x=clash3+1\" } Cube {}",
          {"field != NULL", "\"clash3\"", "x=clash3+1"}},
+        {"RecursionCalculator { expression \"v3=vec3f(1,2)\" } Cube {}",
+         {"given == wanted", "v3=vec3f(1,2)"}},
+        {"RecursionSwitch { expression \"i3[7]\" whichChild 0 Cube {} }",
+         {"index <= 2", "i3[7]"}},
     };
     for (const auto &c : cases) {
         int before = RecursionElement::getCount();

@@ -41,9 +41,9 @@ def identify(path):
                           capture_output=True, text=True, check=True).stdout
 
 
-def read_pixels(path):
+def read_pixels(path, image_format="sgi"):
     """The image as rows (top first) of (r, g, b) tuples, via a binary PPM."""
-    ppm = subprocess.run(["/usr/bin/convert", "sgi:" + path, "-depth", "8", "ppm:-"],
+    ppm = subprocess.run(["/usr/bin/convert", image_format + ":" + path, "-depth", "8", "ppm:-"],
                          capture_output=True, check=True).stdout
     magic, size, maxval, data = ppm.split(b"\n", 3)
     assert magic == b"P6" and maxval == b"255"

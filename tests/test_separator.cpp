@@ -242,3 +242,41 @@ TEST(RunawayRecursion, IsStoppedAtTheLimitReportedOnceAndTheRestTraversed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(RunawayRecursion, ABranchingRunawayEndsWithTheFirstChainOfEachOutermostPass) {
+    // Two ways down at every level: were the siblings on the way back entered,
+    // the traversal would take 2^2000 passes. Once stopped, nothing below the
+    // outermost pass descends again; the shapes after each use still count.
+    // The top level is no recursion pass itself, so each of its two ways is
+    // an outermost pass: two chains of 2000 levels, each with its report.
+    const char *scenes[] = {
+        "DEF Twice Separator { Cube {} RecursionSeparator { USE Twice }\n"
+        "  RecursionSeparator { USE Twice } Sphere {} }\n",
+        "DEF Twice Separator { Cube {}\n"
+        "  RecursionSwitch { expression \"1\" Group {} RecursionSeparator { USE Twice } }\n"
+        "  RecursionSwitch { expression \"1\" Group {} RecursionSeparator { USE Twice } }\n"
+        "  Sphere {} }\n",
+    };
+    for (const char *scene : scenes) {
+        testing::internal::CaptureStderr();
+        SoSeparator *root = loadSceneText(scene);
+        ASSERT_NE(root, nullptr) << scene;
+        testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        size_t cubes = shapeMatrices(root, SoCube::getClassTypeId()).size();
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(cubes, 2 * (size_t)RecursionSeparator::maxDepth + 1) << scene;
+        EXPECT_EQ(shapeMatrices(root, SoSphere::getClassTypeId()).size(),
+                  2 * (size_t)RecursionSeparator::maxDepth + 1)
+            << scene;
+        EXPECT_NE(err.find("Tessvane: runaway recursion stopped after 2000 levels"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+        releaseRecursionScene(root);
+    }
+}
+
+} // namespace

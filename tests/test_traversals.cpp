@@ -7,7 +7,12 @@
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoSphere.h>
 #include <Inventor/sensors/SoNodeSensor.h>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -163,6 +168,107 @@ TEST(Loading, FilesThatCannotBeReadGiveNullWithTheToolkitsReport) {
     }
 }
 
+// Writes a scene file `name` into `dir` that holds a File node for each name in `includes`.
+static std::string writeIncluding(const std::string &dir, const std::string &name,
+                                  const std::vector<std::string> &includes) {
+    std::string path = dir + "/" + name;
+    FILE *f = fopen(path.c_str(), "w");
+    EXPECT_NE(f, nullptr) << path;
+    fprintf(f, "#Inventor V2.1 ascii\nSeparator { Cube {}\n");
+    for (const std::string &include : includes)
+        fprintf(f, "  File { name \"%s/%s\" }\n", dir.c_str(), include.c_str());
+    fprintf(f, "}\n");
+    fclose(f);
+    return path;
+}
+
+TEST(Loading, FileNodesNestAtMost32DeepAndNameRegularFiles) {
+    char dirTemplate[] = "/tmp/tessvane-files-XXXXXX";
+    std::string dir = mkdtemp(dirTemplate);
+    std::vector<std::string> paths;
+    // A chain of 32 files, each including the next: the deepest nesting allowed.
+    for (int i = 0; i < RecursionFile::maxNesting; i++) {
+        std::string next = "chain" + std::to_string(i + 1) + ".iv";
+        paths.push_back(writeIncluding(dir, "chain" + std::to_string(i) + ".iv",
+                                       i + 1 < RecursionFile::maxNesting
+                                           ? std::vector<std::string>{next}
+                                           : std::vector<std::string>{}));
+    }
+    std::string top = writeIncluding(dir, "top.iv", {"chain0.iv"});
+    SoSeparator *root = loadRecursionFile(top.c_str());
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(shapeMatrices(root, SoCube::getClassTypeId()).size(), 33u);
+    std::string written = writeScene(root);
+    EXPECT_NE(written.find("File {"), std::string::npos) << written;
+    EXPECT_EQ(written.find("RecursionFile"), std::string::npos) << written;
+    EXPECT_EQ(written.find("fields ["), std::string::npos) << written;
+    releaseRecursionScene(root);
+
+    paths.push_back(top);
+    paths.push_back(writeIncluding(dir, "self.iv", {"self.iv"}));
+    paths.push_back(writeIncluding(dir, "ping.iv", {"pong.iv"}));
+    paths.push_back(writeIncluding(dir, "pong.iv", {"ping.iv"}));
+    paths.push_back(writeIncluding(dir, "deeper.iv", {"top.iv"}));
+    for (const char *name : {"self.iv", "ping.iv", "deeper.iv"}) {
+        testing::internal::CaptureStderr();
+        SoSeparator *refused = loadRecursionFile((dir + "/" + name).c_str());
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(refused, nullptr) << name;
+        EXPECT_NE(err.find("Tessvane: check failed: nesting < maxNesting"), std::string::npos)
+            << name << ": " << err;
+        EXPECT_NE(err.find("File nodes nest more than 32 deep"), std::string::npos) << err;
+    }
+    // A folder or a device would be read without end.
+    paths.push_back(writeIncluding(dir, "folder.iv", {"."}));
+    paths.push_back(writeIncluding(dir, "device.iv", {"../../dev/zero"}));
+    for (const char *name : {"folder.iv", "device.iv"}) {
+        testing::internal::CaptureStderr();
+        SoSeparator *refused = loadRecursionFile((dir + "/" + name).c_str());
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(refused, nullptr) << name;
+        EXPECT_NE(err.find("which is no regular file; it cannot be read"), std::string::npos)
+            << name << ": " << err;
+    }
+    for (const std::string &path : paths)
+        unlink(path.c_str());
+    rmdir(dir.c_str());
+}
+
+std::string nested(int levels, const std::string &inner) {
+    std::string text;
+    for (int i = 0; i < levels; i++)
+        text += "Separator {\n";
+    text += inner;
+    for (int i = 0; i < levels; i++)
+        text += "}\n";
+    return text;
+}
+
+TEST(Loading, NodesNestingDeeperThanTheLimitAreRefusedBeforeReading) {
+    struct {
+        std::string scene;
+        bool loads;
+    } cases[] = {
+        // The shape's own braces are a level too.
+        {nested(maxFileNesting - 1, "Cube {}"), true},
+        {nested(maxFileNesting, "Cube {}"), false},
+        {nested(30000, ""), false}, // would overflow the stack while being read
+        {"Separator {\n" + nested(maxFileNesting - 2, "Cube {} # {{{{\n") + "}", true},
+        {nested(maxFileNesting - 1, "Info { string \"{{ \\\" {{\" }"), true},
+    };
+    for (const auto &c : cases) {
+        testing::internal::CaptureStderr();
+        SoSeparator *root = loadSceneText(c.scene);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(root != nullptr, c.loads) << c.scene.substr(0, 40) << ": " << err;
+        if (!c.loads) {
+            EXPECT_NE(err.find("more than 1000 levels cannot be read"), std::string::npos) << err;
+        }
+        if (root)
+            releaseRecursionScene(root);
+    }
+}
+
 TEST(Loading, OneSetUpActionServesEveryLoad) {
     SoSeparator *first = loadSceneText("Cube {}");
     ASSERT_NE(first, nullptr);
@@ -218,6 +324,26 @@ TEST(Loading, WarnsOfRecursionsThatNoSwitchCanEnd) {
                        ": the recursion through the RecursionSeparator below \"Loop\" passes "
                        "through no RecursionSwitch; only the runaway limit can stop it\n");
     releaseRecursionScene(root);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SetUp, EveryChildOfALevelOfDetailGroupIsPreparedAndReleased) {
+    for (const char *kind : {"LevelOfDetail", "LOD"}) {
+        int before = RecursionElement::getCount();
+        SoSeparator *root = loadSceneText(
+            std::string(kind) + " { Cube {} DEF Near RecursionCalculator { expression "
+                                "\"lodNear=1\" } Separator { DEF Far RecursionCalculator { "
+                                "expression \"lodFar=1\" } } }\n");
+        ASSERT_NE(root, nullptr) << kind;
+        EXPECT_NE(static_cast<RecursionCalculator *>(SoNode::getByName("Near"))->field, nullptr);
+        EXPECT_NE(static_cast<RecursionCalculator *>(SoNode::getByName("Far"))->field, nullptr);
+        EXPECT_EQ(RecursionElement::getCount(), before + 2) << kind;
+        releaseRecursionScene(root);
+        EXPECT_EQ(RecursionElement::getCount(), before) << kind;
+    }
 }
 
 } // namespace

@@ -1,0 +1,77 @@
+#include "RecursionFile.h"
+
+#include "ConsistencyCheck.h"
+
+#include <Inventor/SoDB.h>
+#include <Inventor/SoInput.h>
+#include <Inventor/errors/SoReadError.h>
+#include <Inventor/misc/SoChildList.h>
+#include <string>
+#include <sys/stat.h>
+
+SO_NODE_SOURCE(RecursionFile);
+
+int RecursionFile::nesting = 0;
+
+void RecursionFile::initClass() {
+    SO_NODE_INIT_CLASS(RecursionFile, SoFile, "File");
+    SoType::overrideType(SoFile::getClassTypeId(), createInstance);
+}
+
+RecursionFile::RecursionFile() {
+    SO_NODE_CONSTRUCTOR(RecursionFile);
+    isBuiltIn = TRUE; // written without a field description, as File
+}
+
+RecursionFile::~RecursionFile() {}
+
+const char *RecursionFile::getFileFormatName() const { return "File"; }
+
+// Reads the node as the toolkit's File does (the name, then every node of the
+// named file as a child), with two checks first: the nesting, and that the
+// file is a regular file, as the toolkit reads anything else without end.
+SbBool RecursionFile::readInstance(SoInput *in, unsigned short flags) {
+    if (!(nesting < maxNesting)) {
+        const char *including = in->getCurFileName();
+        RECURSION_REPORT(nesting < maxNesting,
+                         std::string("File nodes nest more than ") + std::to_string(maxNesting) +
+                             " deep at a File node in \"" + (including ? including : "") +
+                             "\"; a file that includes itself cannot be read");
+        return FALSE;
+    }
+    // The name field must not notify while it is read: the toolkit would read
+    // the file at once, unchecked.
+    SbBool notifying = name.isNotifyEnabled();
+    name.enableNotify(FALSE);
+    SbBool ok = SoNode::readInstance(in, flags);
+    name.enableNotify(notifying);
+    if (!ok)
+        return FALSE;
+    if (name.isDefault()) {
+        SoReadError::post(in, "\"name\" field of SoFile node was never set");
+        return FALSE;
+    }
+    SoInput included;
+    const char *fileName = name.getValue().getString();
+    if (!included.openFile(fileName, TRUE)) {
+        SoReadError::post(in, "Can't open included file \"%s\" in File node", fileName);
+        return FALSE;
+    }
+    struct stat status;
+    const char *path = included.getCurFileName();
+    if (!(stat(path, &status) == 0 && S_ISREG(status.st_mode))) {
+        RECURSION_REPORT(S_ISREG(status.st_mode),
+                         std::string("the File node names \"") + path +
+                             "\", which is no regular file; it cannot be read");
+        return FALSE;
+    }
+    SoChildList *children = getChildren();
+    children->truncate(0);
+    nesting++;
+    SoNode *child = NULL;
+    while ((ok = SoDB::read(&included, child)) && child != NULL)
+        children->append(child);
+    nesting--;
+    included.closeFile();
+    return ok;
+}
