@@ -100,8 +100,10 @@ static SbVec2s imageSize(SbVec2s maximum) {
 // enter the children a switch leaves out, so a camera there does not count.
 static SoNode *sceneToRender(const SbViewportRegion &region) {
     // The scene is drawn once: a render cache of it could never be used and
-    // would hold every shape the recursion draws.
+    // would hold every shape the recursion draws, and a culling test of the
+    // whole scene would cost one more traversal of the recursion.
     root->renderCaching = SoSeparator::OFF;
+    root->renderCulling = SoSeparator::OFF;
 
     SoSearchAction search;
     search.setType(SoCamera::getClassTypeId());
