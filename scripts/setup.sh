@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   googletest libgtest-dev
   valgrind python3 time
+  clang libclang-rt-14-dev
 )
 
 missing=()

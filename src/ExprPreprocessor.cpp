@@ -233,7 +233,15 @@ SbBool ExpressionPreprocessor::fitsEngine() {
 // taken by a variable of the other kind, which is reported.
 static SoField *variableField(const SbString &name, SbBool vector, const SbString &expression) {
     SoType type = vector ? SoSFVec3f::getClassTypeId() : SoSFFloat::getClassTypeId();
+    SbBool isNew = SoDB::getGlobalField(SbName(name)) == NULL;
     SoField *field = SoDB::createGlobalField(SbName(name), type);
+    // The toolkit leaves a new field's value uninitialised: a variable starts at 0.
+    if (field != NULL && isNew) {
+        if (vector)
+            static_cast<SoSFVec3f *>(field)->setValue(0, 0, 0);
+        else
+            static_cast<SoSFFloat *>(field)->setValue(0);
+    }
     if (!(field != NULL))
         RECURSION_REPORT(field != NULL,
                          std::string("variable \"") + name.getString() + "\" already exists as a " +

@@ -5,9 +5,7 @@
 #include <Inventor/misc/SoChildList.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -129,55 +127,12 @@ static std::vector<RecursionSeparator *> findUnswitchedRecursions(SoNode *root) 
     return unswitched;
 }
 
-// The deepest nesting of braces in a scene file in the ASCII format, outside
-// comments and quoted strings; 0 for a file in the binary format.
-static long braceNesting(const char *fileName) {
-    struct stat status;
-    if (stat(fileName, &status) != 0 || !S_ISREG(status.st_mode))
-        return 0; // the toolkit reports what it cannot read
-    FILE *f = fopen(fileName, "rb");
-    if (f == NULL)
-        return 0;
-    char header[64] = "";
-    if (fgets(header, sizeof header, f) != NULL && strstr(header, "binary") != NULL) {
-        fclose(f);
-        return 0;
-    }
-    rewind(f);
-    long depth = 0, deepest = 0;
-    bool comment = false, quoted = false, escaped = false;
-    for (int c; (c = getc(f)) != EOF;) {
-        if (comment)
-            comment = c != '\n';
-        else if (quoted) {
-            quoted = escaped || c != '"';
-            escaped = !escaped && c == '\\';
-        } else if (c == '#')
-            comment = true;
-        else if (c == '"')
-            quoted = true;
-        else if (c == '{' && ++depth > deepest)
-            deepest = depth;
-        else if (c == '}' && depth > 0)
-            depth--;
-    }
-    fclose(f);
-    return deepest;
-}
-
 SoSeparator *loadRecursionFile(const char *fileName) {
     SoInput myInput;
     if (!myInput.openFile(fileName, FALSE))
         return NULL;
-    // The toolkit reads, prepares and draws nested nodes recursively: much
-    // deeper nesting than this would overflow the stack.
-    long nesting = braceNesting(myInput.getCurFileName());
-    if (nesting > maxFileNesting) {
-        fprintf(stderr,
-                "Tessvane: %s: nodes nest %ld deep; more than %d levels cannot be read\n",
-                fileName, nesting, maxFileNesting);
+    if (!SceneFileCheck::check(myInput.getCurFileName()))
         return NULL;
-    }
     SoSeparator *root = SoDB::readAll(&myInput);
     if (root == NULL)
         return NULL;

@@ -15,6 +15,7 @@
 #include "RecursionCoordinate3.h"
 #include "RecursionRandom.h"
 #include "RecursionFile.h"
+#include "SceneFileCheck.h"
 #include "RecursionInitAction.h"
 #include "RecursionDoneAction.h"
 #include "RecursionExpandAction.h"
@@ -29,13 +30,9 @@ void initRecursionClasses();
 // Reads a scene file, references its root and prepares it with the set-up
 // traversal. Returns NULL, after a report on standard error, when the file
 // cannot be opened or read, or when it holds a reference cycle that passes
-// through no recursion separator (such a scene cannot be traversed), or nests
-// deeper than maxFileNesting.
+// through no recursion separator (such a scene cannot be traversed), or fails
+// SceneFileCheck.
 SoSeparator *loadRecursionFile(const char *fileName);
-
-// The deepest nesting of braces a scene file in the ASCII format may have;
-// loadRecursionFile refuses deeper files with a report.
-enum { maxFileNesting = 1000 };
 
 // Releases a root returned by loadRecursionFile: the tear-down traversal
 // breaks its cycles, then the reference is dropped.

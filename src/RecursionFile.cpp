@@ -1,13 +1,13 @@
 #include "RecursionFile.h"
 
 #include "ConsistencyCheck.h"
+#include "SceneFileCheck.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
 #include <Inventor/errors/SoReadError.h>
 #include <Inventor/misc/SoChildList.h>
 #include <string>
-#include <sys/stat.h>
 
 SO_NODE_SOURCE(RecursionFile);
 
@@ -28,8 +28,8 @@ RecursionFile::~RecursionFile() {}
 const char *RecursionFile::getFileFormatName() const { return "File"; }
 
 // Reads the node as the toolkit's File does (the name, then every node of the
-// named file as a child), with two checks first: the nesting, and that the
-// file is a regular file, as the toolkit reads anything else without end.
+// named file as a child), with checks first: the nesting of File nodes, and
+// SceneFileCheck on the named file.
 SbBool RecursionFile::readInstance(SoInput *in, unsigned short flags) {
     if (!(nesting < maxNesting)) {
         const char *including = in->getCurFileName();
@@ -57,14 +57,8 @@ SbBool RecursionFile::readInstance(SoInput *in, unsigned short flags) {
         SoReadError::post(in, "Can't open included file \"%s\" in File node", fileName);
         return FALSE;
     }
-    struct stat status;
-    const char *path = included.getCurFileName();
-    if (!(stat(path, &status) == 0 && S_ISREG(status.st_mode))) {
-        RECURSION_REPORT(S_ISREG(status.st_mode),
-                         std::string("the File node names \"") + path +
-                             "\", which is no regular file; it cannot be read");
+    if (!SceneFileCheck::check(included.getCurFileName()))
         return FALSE;
-    }
     SoChildList *children = getChildren();
     children->truncate(0);
     nesting++;
@@ -73,5 +67,7 @@ SbBool RecursionFile::readInstance(SoInput *in, unsigned short flags) {
         children->append(child);
     nesting--;
     included.closeFile();
+    if (!ok) // the toolkit drops a node whose read failed without freeing it
+        children->truncate(0);
     return ok;
 }

@@ -8,9 +8,8 @@
 // (it overrides the toolkit's type). It reads as the toolkit's File does, but
 // files included by files may nest only maxNesting deep (a file that includes
 // itself, directly or through others, would otherwise be read until the stack
-// overflows), and the named file must be a regular file (the toolkit reads a
-// folder or a device without end). Either failure is reported and fails the
-// read of the scene. It is written as a plain File.
+// overflows), and the named file must pass SceneFileCheck. Either failure is
+// reported and fails the read of the scene. It is written as a plain File.
 class RecursionFile : public SoFile {
     SO_NODE_HEADER(RecursionFile);
 

@@ -21,8 +21,11 @@ RecursionRandom::~RecursionRandom() {}
 
 void RecursionRandom::setField() {
     SbString text = expression.getValue();
+    SbBool isNew = SoDB::getGlobalField(SbName(text)) == NULL;
     field = static_cast<SoSFFloat *>(
         SoDB::createGlobalField(SbName(text), SoSFFloat::getClassTypeId()));
+    if (field != NULL && isNew) // the toolkit leaves a new field's value uninitialised
+        field->setValue(0);
     if (!(field != NULL))
         RECURSION_REPORT(field != NULL, std::string("RecursionRandom variable \"") + text.getString() +
                                             "\" already exists as a vector; the node draws "

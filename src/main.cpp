@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 
 typedef void CallbackFunction();
 
@@ -154,7 +155,10 @@ static void saveImage(const char *imageFile, const unsigned char *pixels, SbVec2
         writeError = errno;
     }
     if (!written) {
-        remove(imageFile);
+        struct stat status; // a partial image (or a link) is removed, a device never
+        if (lstat(imageFile, &status) == 0 && !S_ISCHR(status.st_mode) &&
+            !S_ISBLK(status.st_mode))
+            remove(imageFile);
         fail("Tessvane: cannot write image file '%s': %s\n", imageFile, strerror(writeError));
     }
 }
@@ -247,6 +251,10 @@ static void gotoCamera() {
     SoInput myInput;
     if (!myInput.openFile(cameraFile)) {
         fprintf(stderr, "Tessvane: cannot open camera file '%s'\n", cameraFile);
+        return;
+    }
+    if (!SceneFileCheck::check(myInput.getCurFileName())) {
+        fprintf(stderr, "Tessvane: cannot read a camera from '%s'\n", cameraFile);
         return;
     }
     SoNode *node = NULL;

@@ -7,7 +7,9 @@
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoShape.h>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <unistd.h>
 
@@ -35,11 +37,21 @@ struct Soak {
     int shapes; // the shapes one traversal reaches
 };
 
+void PrintTo(const Soak &soak, std::ostream *out) { *out << soak.scene; }
+
+// TESSVANE_SOAK_CYCLES sets fewer cycles for a run under valgrind, whose own
+// bookkeeping grows the resident memory; the memory is compared only after
+// the full thousand.
+int soakCycles() {
+    const char *text = getenv("TESSVANE_SOAK_CYCLES");
+    return text ? atoi(text) : 1000;
+}
+
 class ReloadSoak : public testing::TestWithParam<Soak> {};
 
 TEST_P(ReloadSoak, RegistryAndMemoryAreTheSameAfterEveryCycle) {
     const std::string path = std::string(TESSVANE_EXAMPLES) + "/" + GetParam().scene;
-    const int cycles = 1000, settled = 50;
+    const int cycles = soakCycles(), settled = 50;
     const int before = RecursionElement::getCount();
     int loadedCount = -1;
     long residentAtSettled = 0;
@@ -62,6 +74,8 @@ TEST_P(ReloadSoak, RegistryAndMemoryAreTheSameAfterEveryCycle) {
             residentAtSettled = residentBytes();
     }
     EXPECT_GT(loadedCount, before); // the scene does assign variables
+    if (cycles < 1000)
+        return;
     long residentAtEnd = residentBytes();
     ASSERT_GT(residentAtSettled, 0);
     RecordProperty("resident_after_50", std::to_string(residentAtSettled));

@@ -226,7 +226,7 @@ TEST(Loading, FileNodesNestAtMost32DeepAndNameRegularFiles) {
         SoSeparator *refused = loadRecursionFile((dir + "/" + name).c_str());
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(refused, nullptr) << name;
-        EXPECT_NE(err.find("which is no regular file; it cannot be read"), std::string::npos)
+        EXPECT_NE(err.find("is no regular file; it cannot be read"), std::string::npos)
             << name << ": " << err;
     }
     for (const std::string &path : paths)
@@ -250,11 +250,11 @@ TEST(Loading, NodesNestingDeeperThanTheLimitAreRefusedBeforeReading) {
         bool loads;
     } cases[] = {
         // The shape's own braces are a level too.
-        {nested(maxFileNesting - 1, "Cube {}"), true},
-        {nested(maxFileNesting, "Cube {}"), false},
+        {nested(SceneFileCheck::maxNesting - 1, "Cube {}"), true},
+        {nested(SceneFileCheck::maxNesting, "Cube {}"), false},
         {nested(30000, ""), false}, // would overflow the stack while being read
-        {"Separator {\n" + nested(maxFileNesting - 2, "Cube {} # {{{{\n") + "}", true},
-        {nested(maxFileNesting - 1, "Info { string \"{{ \\\" {{\" }"), true},
+        {"Separator {\n" + nested(SceneFileCheck::maxNesting - 2, "Cube {} # {{{{\n") + "}", true},
+        {nested(SceneFileCheck::maxNesting - 1, "Info { string \"{{ \\\" {{\" }"), true},
     };
     for (const auto &c : cases) {
         testing::internal::CaptureStderr();
@@ -266,6 +266,64 @@ TEST(Loading, NodesNestingDeeperThanTheLimitAreRefusedBeforeReading) {
         }
         if (root)
             releaseRecursionScene(root);
+    }
+}
+
+TEST(Loading, LinesAndWordsTooLongForTheToolkitsBuffersAndDevicesAreRefused) {
+    // The toolkit copies the first line into a 256-byte stack buffer unchecked.
+    const std::string header = "#Inventor V2.1 ascii";
+    struct {
+        std::string path;
+        std::string text; // written to `path` unless empty
+        const char *report; // nullptr: loads
+    } cases[] = {
+        {"/tmp/tessvane-header-255.iv",
+         header + std::string(SceneFileCheck::maxHeaderLine - header.size(), ' ') + "\nCube {}\n", nullptr},
+        {"/tmp/tessvane-header-256.iv",
+         header + std::string(SceneFileCheck::maxHeaderLine + 1 - header.size(), ' ') + "\nCube {}\n",
+         "the first line has 256 characters; a header line may have at most 255"},
+        {"/tmp/tessvane-header-long.iv", header + std::string(100000, '#') + "\nCube {}\n",
+         "the first line has 100020 characters"},
+        // Words go into 32-byte buffers: 31 characters fit, quoted text and comments are free.
+        {"/tmp/tessvane-word-31.iv",
+         header + "\nDEF " + std::string(31, 'N') + " Info { string \"" +
+             std::string(1000, 's') + "\" } # " + std::string(1000, 'c') + "\n",
+         nullptr},
+        {"/tmp/tessvane-word-32.iv", header + "\nDEF " + std::string(32, 'N') + " Cube {}\n",
+         "tessvane-word-32.iv:2: the word \"NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN...\" is longer than 31"},
+        {"/tmp/tessvane-word-digits.iv",
+         header + "\nSwitch {\n whichChild " + std::string(60, '1') + " }\n",
+         "tessvane-word-digits.iv:3: the word"},
+        // The toolkit's upgrade of old files frees a recursion still in use on a read error.
+        {"/tmp/tessvane-v1-use.iv",
+         "#Inventor V1.0 ascii\nDEF A Separator { Cube {} Separator { USE A } }\n",
+         "a file in the V1.0 format may not USE nodes"},
+        {"/tmp/tessvane-v1.iv", "#Inventor V1.0 ascii\nSeparator { Cube {} } # USE\n", nullptr},
+        // The reader goes on with a node it never set.
+        {"/tmp/tessvane-ends-in-use.iv", header + "\nSeparator { Cube {} }\nUSE # A\n",
+         "the file ends in USE without a name"},
+        {"/tmp/tessvane-use-comment.iv", header + "\nUSE# A\n", "ends in USE without a name"},
+        {"/dev/zero", "", "/dev/zero: is no regular file; it cannot be read"},
+        {"/tmp", "", "/tmp: is no regular file; it cannot be read"},
+    };
+    for (const auto &c : cases) {
+        if (!c.text.empty()) {
+            FILE *f = fopen(c.path.c_str(), "w");
+            ASSERT_NE(f, nullptr);
+            fputs(c.text.c_str(), f);
+            fclose(f);
+        }
+        testing::internal::CaptureStderr();
+        SoSeparator *root = loadRecursionFile(c.path.c_str());
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(root != nullptr, c.report == nullptr) << c.path << ": " << err;
+        if (c.report) {
+            EXPECT_NE(err.find(c.report), std::string::npos) << err;
+        }
+        if (root)
+            releaseRecursionScene(root);
+        if (!c.text.empty())
+            unlink(c.path.c_str());
     }
 }
 

@@ -274,6 +274,36 @@ class ViewerTest(unittest.TestCase):
         self.assertFields(STANDARD_CLIPPING, camera)
         self.assertEqual(0, viewer.quit())
 
+    def test_reload_after_a_runaway_recursion_is_fixed(self):
+        # The switch always picks the way down: only the runaway limit ends it.
+        runaway = RUNAWAY_SCENE % "lv>0"
+        self.file("scene.iv", runaway)
+        viewer = self.start()
+        wait_until(lambda: "Tessvane: runaway recursion stopped after 2000 levels" in
+                   viewer.stderr(), "the runaway report")
+        self.assertIsNone(viewer.process.poll())
+
+        self.file("scene.iv", RUNAWAY_SCENE % "lv<5")
+        viewer.click("L")
+        text, _ = viewer.print_scene()
+        self.assertIn('expression "lv<5"', text)
+        self.assertNotIn('expression "lv>0"', text)
+        self.assertEqual(0, viewer.quit())
+
+
+# A recursion of cubes whose switch expression is filled in.
+RUNAWAY_SCENE = """#Inventor V2.1 ascii
+Separator {
+  RecursionCalculator { expression "lv=0" }
+  DEF Forever Separator {
+    RecursionCalculator { expression "lv=lv+1" }
+    Cube {}
+    Translation { translation 2.5 0 0 }
+    RecursionSwitch { expression "%s" Group {} RecursionSeparator { USE Forever } }
+  }
+}
+"""
+
 
 if __name__ == "__main__":
     PROGRAM = os.path.abspath(sys.argv.pop(1))
