@@ -25,7 +25,9 @@ RecursionFile::RecursionFile() {
 
 RecursionFile::~RecursionFile() {}
 
-const char *RecursionFile::getFileFormatName() const { return "File"; }
+const char *RecursionFile::getFileFormatName() const {
+    return "File";
+}
 
 // Reads the node as the toolkit's File does (the name, then every node of the
 // named file as a child), with checks first: the nesting of File nodes, and

@@ -8,12 +8,12 @@ namespace {
 
 // What a scan of a file in the ASCII format finds after the header line.
 struct Findings {
-    long deepest = 0;          // deepest brace nesting
-    std::string longWord;      // the first word longer than maxWord, if any
-    long longWordLine = 0;     // the line it is on
-    bool uses = false;         // a USE word occurs
-    bool endsInUse = false;    // the last word is USE
-    long nulLine = 0;          // the line of the first NUL byte, if any
+    long deepest = 0;       // deepest brace nesting
+    std::string longWord;   // the first word longer than maxWord, if any
+    long longWordLine = 0;  // the line it is on
+    bool uses = false;      // a USE word occurs
+    bool endsInUse = false; // the last word is USE
+    long nulLine = 0;       // the line of the first NUL byte, if any
 };
 
 // What ends a word for the toolkit's reader: a blank, a closing brace or

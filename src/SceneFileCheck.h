@@ -14,10 +14,10 @@
 // braces and brackets, and commas) may have at most maxWord characters and
 // braces may nest at most maxNesting deep. A quoted text begins only where a
 // word could, and a comment anywhere but right after a digit: there the
-// reader takes "#" and "\"" into the number. A file may not end in USE (the reader would go on with a
-// node it never set), and a file in the old V1.0 format may not USE nodes at
-// all: the toolkit's upgrade of such a file frees nodes still in use when a
-// read fails.
+// reader takes "#" and "\"" into the number. A file may not end in USE (the
+// reader would go on with a node it never set), and a file in the old V1.0
+// format may not USE nodes at all: the toolkit's upgrade of such a file frees
+// nodes still in use when a read fails.
 class SceneFileCheck {
 public:
     enum { maxHeaderLine = 255, maxWord = 31, maxNesting = 1000 };

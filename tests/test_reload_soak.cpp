@@ -37,7 +37,9 @@ struct Soak {
     int shapes; // the shapes one traversal reaches
 };
 
-void PrintTo(const Soak &soak, std::ostream *out) { *out << soak.scene; }
+void PrintTo(const Soak &soak, std::ostream *out) {
+    *out << soak.scene;
+}
 
 // TESSVANE_SOAK_CYCLES sets fewer cycles for a run under valgrind, whose own
 // bookkeeping grows the resident memory; the memory is compared only after
