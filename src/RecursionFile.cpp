@@ -12,6 +12,7 @@
 SO_NODE_SOURCE(RecursionFile);
 
 int RecursionFile::nesting = 0;
+long RecursionFile::enclosingNesting = 0;
 
 void RecursionFile::initClass() {
     SO_NODE_INIT_CLASS(RecursionFile, SoFile, "File");
@@ -59,14 +60,22 @@ SbBool RecursionFile::readInstance(SoInput *in, unsigned short flags) {
         SoReadError::post(in, "Can't open included file \"%s\" in File node", fileName);
         return FALSE;
     }
-    if (!SceneFileCheck::check(included.getCurFileName()))
+    // The nodes of the named file nest below those of every file including
+    // it; for the outermost one, its deepest nesting stands for the File
+    // node's depth.
+    if (nesting == 0)
+        enclosingNesting = SceneFileCheck::getNesting(in->getCurFileName());
+    if (!SceneFileCheck::check(included.getCurFileName(), enclosingNesting))
         return FALSE;
+    long includedNesting = SceneFileCheck::getNesting(included.getCurFileName());
     SoChildList *children = getChildren();
     children->truncate(0);
     nesting++;
+    enclosingNesting += includedNesting;
     SoNode *child = NULL;
     while ((ok = SoDB::read(&included, child)) && child != NULL)
         children->append(child);
+    enclosingNesting -= includedNesting;
     nesting--;
     included.closeFile();
     if (!ok) // the toolkit drops a node whose read failed without freeing it

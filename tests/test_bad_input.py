@@ -37,6 +37,13 @@ def generated_inputs():
         "deep_parentheses.iv": header + 'RecursionCalculator { expression "x=%s1%s" }\n'
         % ("(" * 100000, ")" * 100000),
         "long_name.iv": header + 'RecursionCalculator { expression "%s=1" }\n' % ("n" * 100000),
+        "long_use_name.iv": header + "Separator { USE %s }\n" % ("U" * 20000),
+        "long_file_name.iv": header + 'File { name "%s" }\n' % ("F" * 20000),
+        "long_quoted_type_name.iv": header + "SeparatorKit { childList NodeKitListPart { "
+        'containerTypeName "%s" } }\n' % ("T" * 300),
+        "long_font_name.iv": header + 'PerspectiveCamera { position 0 0 5 } Font { name "%s" } '
+        'Text3 { string "3D" } Text2 { string "2D" }\n' % ("F" * 5000),
+        "long_texture_name.iv": header + 'Texture2 { filename "%s" } Cube {}\n' % ("F" * 20000),
     }
 
 

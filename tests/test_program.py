@@ -5,6 +5,7 @@ into SGI RGB images, and the ways start-up can fail. Needs an X display
 Usage: test_program.py /path/to/tessvane [unittest arguments]
 """
 
+import ctypes
 import os
 import shutil
 import subprocess
@@ -169,6 +170,25 @@ class ProgramTest(unittest.TestCase):
                     self.assertGreater(len(lines), 1)
                     self.assertEqual("Tessvane: cannot load scene file '%s'\n" % scene, lines[-1])
                     self.assertFalse(os.path.exists(self.image))
+
+    def test_unknown_type_names_load_no_shared_object(self):
+        # A shared object named after an unknown type, on the library path and
+        # in the current folder, marks its loading from its constructor.
+        marker = os.path.join(self.dir, "loaded")
+        source = self.file("Intruder.c", '#include <stdio.h>\n'
+                           '__attribute__((constructor)) static void mark(void) {\n'
+                           '    fclose(fopen("%s", "w"));\n}\n' % marker)
+        library = os.path.join(self.dir, "Intruder.so")
+        subprocess.run(["cc", "-shared", "-fPIC", "-o", library, source], check=True)
+        scene = self.file("intruder.iv", "#Inventor V2.1 ascii\nIntruder {}\n")
+        result = subprocess.run([PROGRAM, "-f", scene, "-os", self.image], capture_output=True,
+                                text=True, timeout=30, cwd=self.dir,
+                                env=dict(os.environ, LD_LIBRARY_PATH=self.dir))
+        self.assertEqual(1, result.returncode, result.stderr)
+        self.assertIn('Unknown class "Intruder"', result.stderr)
+        self.assertFalse(os.path.exists(marker))
+        ctypes.CDLL(library)  # the marker works
+        self.assertTrue(os.path.exists(marker))
 
 
 if __name__ == "__main__":

@@ -47,15 +47,19 @@ TEST(SetUp, OnlySeparatorsNamedExactlyCacheKeepCachingAndCulling) {
         "DEF Cache Separator { renderCaching OFF pickCulling AUTO DEF Nested Separator {} }\n"
         "DEF cache Separator {}\n"
         "DEF Cache2 Separator {}\n"
-        "DEF RecPlain RecursionSeparator { DEF Below Separator { renderCaching ON boundingBoxCaching ON "
+        "DEF RecPlain RecursionSeparator { DEF Below Separator { renderCaching ON "
+        "boundingBoxCaching ON "
         "renderCulling ON pickCulling ON } }\n");
     ASSERT_NE(root, nullptr);
     struct {
         const char *name;
         int mode;
-    } cases[] = {{"Plain", SoSeparator::OFF},  {"Cache", SoSeparator::ON},
-                 {"Nested", SoSeparator::OFF}, {"cache", SoSeparator::OFF},
-                 {"Cache2", SoSeparator::OFF}, {"RecPlain", SoSeparator::OFF},
+    } cases[] = {{"Plain", SoSeparator::OFF},
+                 {"Cache", SoSeparator::ON},
+                 {"Nested", SoSeparator::OFF},
+                 {"cache", SoSeparator::OFF},
+                 {"Cache2", SoSeparator::OFF},
+                 {"RecPlain", SoSeparator::OFF},
                  // below a recursion separator: not reached, keeps the file's value
                  {"Below", SoSeparator::ON}};
     for (const auto &c : cases)
@@ -110,21 +114,22 @@ TEST(SetUp, ANodeReachedTwiceIsSetUpTwiceAndTornDownTwice) {
 }
 
 TEST(TearDown, EmptiesEveryRecursionSeparatorAndFreesTheCyclicScene) {
-    SoSeparator *root = loadSceneText("DEF Top Separator {\n"
-                                      "  RecursionCalculator { expression \"tdDepth=3\" }\n"
-                                      "  DEF Tree Separator {\n"
-                                      "    RecursionCalculator { expression \"tdDepth=tdDepth-1\" }\n"
-                                      "    DEF Leaf Cube {}\n"
-                                      "    RecursionSwitch { expression \"tdDepth>0\" Group {}\n"
-                                      "      DEF Rec1 RecursionSeparator { USE Tree }\n"
-                                      "      DEF Rec2 RecursionSeparator { USE Tree USE Top } }\n"
-                                      "  }\n"
-                                      "}\n");
+    SoSeparator *root =
+        loadSceneText("DEF Top Separator {\n"
+                      "  RecursionCalculator { expression \"tdDepth=3\" }\n"
+                      "  DEF Tree Separator {\n"
+                      "    RecursionCalculator { expression \"tdDepth=tdDepth-1\" }\n"
+                      "    DEF Leaf Cube {}\n"
+                      "    RecursionSwitch { expression \"tdDepth>0\" Group {}\n"
+                      "      DEF Rec1 RecursionSeparator { USE Tree }\n"
+                      "      DEF Rec2 RecursionSeparator { USE Tree USE Top } }\n"
+                      "  }\n"
+                      "}\n");
     ASSERT_NE(root, nullptr);
     SoGroup *rec1 = static_cast<SoGroup *>(SoNode::getByName("Rec1"));
     SoGroup *rec2 = static_cast<SoGroup *>(SoNode::getByName("Rec2"));
-    FreeWatch tree(SoNode::getByName("Tree")), leaf(SoNode::getByName("Leaf")),
-        rec(rec2), top(SoNode::getByName("Top"));
+    FreeWatch tree(SoNode::getByName("Tree")), leaf(SoNode::getByName("Leaf")), rec(rec2),
+        top(SoNode::getByName("Top"));
     int before = RecursionElement::getCount();
 
     RecursionDoneAction rda;
@@ -157,8 +162,7 @@ TEST(Loading, FilesThatCannotBeReadGiveNullWithTheToolkitsReport) {
     struct {
         std::string file;
         const char *report;
-    } cases[] = {{"/nonexistent/scene.iv", "Can't open file"},
-                 {dataFile("truncated.iv"), "EOF"}};
+    } cases[] = {{"/nonexistent/scene.iv", "Can't open file"}, {dataFile("truncated.iv"), "EOF"}};
     for (const auto &c : cases) {
         testing::internal::CaptureStderr();
         SoSeparator *root = loadRecursionFile(c.file.c_str());
@@ -269,31 +273,54 @@ TEST(Loading, NodesNestingDeeperThanTheLimitAreRefusedBeforeReading) {
     }
 }
 
-TEST(Loading, LinesAndWordsTooLongForTheToolkitsBuffersAndDevicesAreRefused) {
+TEST(Loading, WhatTheToolkitsReaderCannotTakeIsRefusedAndTheRestRead) {
     // The toolkit copies the first line into a 256-byte stack buffer unchecked.
     const std::string header = "#Inventor V2.1 ascii";
     struct {
         std::string path;
-        std::string text; // written to `path` unless empty
+        std::string text;   // written to `path` unless empty
         const char *report; // nullptr: loads
     } cases[] = {
         {"/tmp/tessvane-header-255.iv",
-         header + std::string(SceneFileCheck::maxHeaderLine - header.size(), ' ') + "\nCube {}\n", nullptr},
+         header + std::string(SceneFileCheck::maxHeaderLine - header.size(), ' ') + "\nCube {}\n",
+         nullptr},
         {"/tmp/tessvane-header-256.iv",
-         header + std::string(SceneFileCheck::maxHeaderLine + 1 - header.size(), ' ') + "\nCube {}\n",
+         header + std::string(SceneFileCheck::maxHeaderLine + 1 - header.size(), ' ') +
+             "\nCube {}\n",
          "the first line has 256 characters; a header line may have at most 255"},
         {"/tmp/tessvane-header-long.iv", header + std::string(100000, '#') + "\nCube {}\n",
          "the first line has 100020 characters"},
-        // Words go into 32-byte buffers: 31 characters fit, quoted text and comments are free.
-        {"/tmp/tessvane-word-31.iv",
-         header + "\nDEF " + std::string(31, 'N') + " Info { string \"" +
-             std::string(1000, 's') + "\" } # " + std::string(1000, 'c') + "\n",
+        // Only a word read as a number, a boolean or a pixel goes into a 32-byte
+        // buffer: 31 characters fit there; names, quoted text, comments and
+        // scenes written without blanks are free.
+        {"/tmp/tessvane-word-free.iv",
+         header + "\nDEF " + std::string(100000, 'N') + " Separator{Separator{Info{string \"" +
+             std::string(100000, 's') + "\"}Cube{}}} # " + std::string(1000, 'c') + "\n" +
+             "Switch{whichChild " + std::string(30, '0') + "1 Cube{}}\n" +
+             "DirectionalLight { on TRUE } Texture2 { image 1 1 1 0x" + std::string(29, '0') +
+             "} \n",
          nullptr},
-        {"/tmp/tessvane-word-32.iv", header + "\nDEF " + std::string(32, 'N') + " Cube {}\n",
-         "tessvane-word-32.iv:2: the word \"NNNNNNNNNNNNNNNNNNNNNNNNNNNNNNN...\" is longer than 31"},
         {"/tmp/tessvane-word-digits.iv",
-         header + "\nSwitch {\n whichChild " + std::string(60, '1') + " }\n",
-         "tessvane-word-digits.iv:3: the word"},
+         header + "\nSwitch {\n whichChild " + std::string(32, '1') + " }\n",
+         "\"1111111111111111111111111111111...\" is longer than 31 characters"},
+        {"/tmp/tessvane-word-boolean.iv",
+         header + "\nDirectionalLight { on TRUE" + std::string(100, 'E') + " }\n",
+         "\"TRUEEEEEEEEEEEEEEEEEEEEEEEEEEEE...\" is longer than 31 characters"},
+        {"/tmp/tessvane-word-pixel.iv",
+         header + "\nTexture2 { image 1 1 1 0x" + std::string(30, '0') + "}\n",
+         "is longer than 31 characters; a number, a boolean or a pixel value"},
+        // Messages quoting long names are cut short; unknown type names are
+        // not looked for as shared objects (whose paths go into a 112-byte buffer).
+        {"/tmp/tessvane-long-use.iv",
+         header + "\nSeparator { USE " + std::string(20000, 'U') + " }\n", "UUUUUUUU..."},
+        {"/tmp/tessvane-long-file-name.iv",
+         header + "\nFile { name \"" + std::string(20000, 'F') + "\" }\n", "FFFFFFFF..."},
+        {"/tmp/tessvane-long-type.iv", header + "\n" + std::string(300, 'T') + " {}\n",
+         "Unknown class \"TTTTTTTT"},
+        {"/tmp/tessvane-long-quoted-type.iv",
+         header + "\nSeparatorKit { childList NodeKitListPart { containerTypeName \"" +
+             std::string(300, 'T') + "\" } }\n",
+         "Given container type is not derived from Group"},
         // The toolkit's upgrade of old files frees a recursion still in use on a read error.
         {"/tmp/tessvane-v1-use.iv",
          "#Inventor V1.0 ascii\nDEF A Separator { Cube {} Separator { USE A } }\n",
@@ -303,6 +330,11 @@ TEST(Loading, LinesAndWordsTooLongForTheToolkitsBuffersAndDevicesAreRefused) {
         {"/tmp/tessvane-ends-in-use.iv", header + "\nSeparator { Cube {} }\nUSE # A\n",
          "the file ends in USE without a name"},
         {"/tmp/tessvane-use-comment.iv", header + "\nUSE# A\n", "ends in USE without a name"},
+        // A binary file is read in a child process first: the toolkit trusts
+        // its lengths (here the length of the first name, 2^31 - 1).
+        {dataFile("binary.iv"), "", nullptr},
+        {dataFile("binary_damaged.iv"), "",
+         "binary format ends the reader (an exception, such as running out of memory)"},
         {"/dev/zero", "", "/dev/zero: is no regular file; it cannot be read"},
         {"/tmp", "", "/tmp: is no regular file; it cannot be read"},
     };
@@ -325,6 +357,42 @@ TEST(Loading, LinesAndWordsTooLongForTheToolkitsBuffersAndDevicesAreRefused) {
         if (!c.text.empty())
             unlink(c.path.c_str());
     }
+}
+
+TEST(Loading, BracesNestAtMost1000DeepCountingTheFilesIncludingAFile) {
+    char dirTemplate[] = "/tmp/tessvane-nesting-XXXXXX";
+    std::string dir = mkdtemp(dirTemplate);
+    // Each file nests `levels` separators around a Cube or a File node
+    // including the next file, whose own braces make one level more.
+    auto write = [&](const std::string &name, int levels, const std::string &next) {
+        std::string path = dir + "/" + name;
+        std::string inner = next.empty() ? "Cube {}" : "File { name \"" + dir + "/" + next + "\" }";
+        FILE *f = fopen(path.c_str(), "w");
+        EXPECT_NE(f, nullptr) << path;
+        fprintf(f, "#Inventor V2.1 ascii\n%s", nested(levels, inner).c_str());
+        fclose(f);
+        return path;
+    };
+    std::vector<std::string> paths = {write("a.iv", 399, "b.iv"), write("b.iv", 399, "c.iv"),
+                                      write("c.iv", 199, ""), write("d.iv", 200, "")};
+    SoSeparator *root = loadRecursionFile(paths[0].c_str()); // 400 + 400 + 200 levels
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(shapeMatrices(root, SoCube::getClassTypeId()).size(), 1u);
+    releaseRecursionScene(root);
+
+    paths.push_back(write("e.iv", 399, "f.iv"));
+    paths.push_back(write("f.iv", 399, "d.iv")); // 400 + 400 + 201 levels: one too many
+    testing::internal::CaptureStderr();
+    root = loadRecursionFile(paths[4].c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(root, nullptr);
+    EXPECT_NE(err.find("d.iv: nodes nest 201 deep in it, below 800 levels in the files that "
+                       "include it; more than 1000 levels cannot be read"),
+              std::string::npos)
+        << err;
+    for (const std::string &path : paths)
+        unlink(path.c_str());
+    rmdir(dir.c_str());
 }
 
 TEST(Loading, OneSetUpActionServesEveryLoad) {
@@ -359,8 +427,8 @@ TEST(Loading, TheCycleCheckWalksSharedSubgraphsOnce) {
     // switch, so only a check that re-walked shared nodes could take long.
     std::string scene = "Switch { whichChild -1 DEF L0 Group { Cube {} }\n";
     for (int i = 1; i <= 40; i++)
-        scene += "DEF L" + std::to_string(i) + " Group { USE L" + std::to_string(i - 1) +
-                 " USE L" + std::to_string(i - 1) + " }\n";
+        scene += "DEF L" + std::to_string(i) + " Group { USE L" + std::to_string(i - 1) + " USE L" +
+                 std::to_string(i - 1) + " }\n";
     scene += "}\n";
     SoSeparator *root = loadSceneText(scene);
     ASSERT_NE(root, nullptr);
