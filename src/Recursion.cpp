@@ -1,5 +1,7 @@
 #include "Recursion.h"
 
+#include "ToolkitBounds.h"
+
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
 #include <Inventor/misc/SoChildList.h>
@@ -11,6 +13,9 @@
 #include <vector>
 
 void initRecursionClasses() {
+    if (!ToolkitBounds::inForce())
+        fprintf(stderr, "Tessvane: warning: the program does not export the runtime's checks "
+                        "of scene values (see ToolkitBounds.cpp); bad scenes may crash it\n");
     RecursionSeparator::initClass();
     RecursionElement::initClass();
     RecursionSwitch::initClass();

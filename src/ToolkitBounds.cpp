@@ -32,7 +32,7 @@
 //   text.
 //
 // The runtime defines these functions itself and every program linking it
-// exports them (see CMakeLists.txt), so the dynamic linker binds the
+// exports them (see CMakeLists.txt; ToolkitBounds::inForce checks it), so the dynamic linker binds the
 // toolkit's own calls to the definitions here. Each one checks the value and
 // forwards to the toolkit's function (found with dlsym(RTLD_NEXT)): too long
 // a word fails the read with a read error, a message is cut short, an
@@ -40,6 +40,8 @@
 // found (the toolkit draws with its default font), larger bitmap text is
 // drawn 64 pixels high, the stipple pattern index is held in 0..64, the
 // complexity in 0..1, and a font size that is not finite is the default 10.
+
+#include "ToolkitBounds.h"
 
 #include <Inventor/SbDict.h>
 #include <Inventor/SoInput.h>
@@ -130,7 +132,29 @@ SbBool integerWordFits(SoInput *in, SbBool puttingBack, const SbString &putBack,
     return FALSE;
 }
 
+// The mangled names of the functions defined here.
+const char *const replaced[] = {"_ZN7SoInput11readIntegerERi",
+                                "_ZN7SoInput19readUnsignedIntegerERj",
+                                "_ZN7SoInput7readHexERj",
+                                "_ZN11SoReadError4postEPK7SoInputPKcz",
+                                "_ZN6SoType8fromNameE6SbName",
+                                "_flSearchFont",
+                                "flCreateFont",
+                                "_ZN15SoGLLazyElement11sendStippleEPK7SoStatei",
+                                "_ZN14SoFloatElement3setEiP7SoStatef"};
+
 } // namespace
+
+// A replacement is in force when the first definition of its name in the
+// process is not the toolkit's, which comes after the program's.
+bool ToolkitBounds::inForce() {
+    for (const char *name : replaced) {
+        void *first = dlsym(RTLD_DEFAULT, name);
+        if (first == NULL || first == dlsym(RTLD_NEXT, name))
+            return false;
+    }
+    return true;
+}
 
 SbBool SoInput::readInteger(int32_t &l) {
     typedef SbBool Read(SoInput *, int32_t &);

@@ -8,7 +8,9 @@
 #include <Inventor/fields/SoSFFloat.h>
 #include <Inventor/fields/SoSFVec3f.h>
 #include <Inventor/nodes/SoSeparator.h>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -67,6 +69,33 @@ static SoCallbackAction::Response recordMatrix(void *data, SoCallbackAction *act
                                                const SoNode *) {
     static_cast<std::vector<SbMatrix> *>(data)->push_back(action->getModelMatrix());
     return SoCallbackAction::CONTINUE;
+}
+
+std::vector<std::string> exampleFiles() {
+    std::vector<std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(TESSVANE_EXAMPLES))
+        if (entry.path().extension() == ".iv")
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::vector<float> valuesAtShapes(SoNode *root, SoType type, const char *var) {
+    struct Ctx {
+        const char *var;
+        std::vector<float> values;
+    } ctx{var, {}};
+    SoCallbackAction ca;
+    ca.addPreCallback(
+        type,
+        [](void *data, SoCallbackAction *, const SoNode *) {
+            auto *c = static_cast<Ctx *>(data);
+            c->values.push_back(scalarVariable(c->var));
+            return SoCallbackAction::CONTINUE;
+        },
+        &ctx);
+    ca.apply(root);
+    return ctx.values;
 }
 
 std::vector<SbMatrix> shapeMatrices(SoNode *root, SoType type) {

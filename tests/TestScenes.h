@@ -27,12 +27,19 @@ std::string writeScene(SoNode *node);
 // A file in tests/data.
 std::string dataFile(const char *name);
 
+// The scene files in examples/, sorted by name.
+std::vector<std::string> exampleFiles();
+
 // The model matrix at every shape of `type` a callback action reaches, in
 // traversal order.
 std::vector<SbMatrix> shapeMatrices(SoNode *root, SoType type);
 
 // Float value of a global field (a recursion variable); fails the test if absent.
 float scalarVariable(const char *name);
+
+// The value of the scalar variable `var` at every shape of `type` a callback
+// action reaches, in traversal order.
+std::vector<float> valuesAtShapes(SoNode *root, SoType type, const char *var);
 SbVec3f vectorVariable(const char *name);
 
 #endif

@@ -104,21 +104,7 @@ float firstDraw(int32_t s) { return sequence(s, 1)[0]; }
 
 // The random variable's value at every sphere of one callback traversal.
 std::vector<float> drawsAtSpheres(SoNode *root, const char *var) {
-    struct Ctx {
-        const char *var;
-        std::vector<float> values;
-    } ctx{var, {}};
-    SoCallbackAction ca;
-    ca.addPreCallback(
-        SoSphere::getClassTypeId(),
-        [](void *data, SoCallbackAction *, const SoNode *) {
-            auto *c = static_cast<Ctx *>(data);
-            c->values.push_back(scalarVariable(c->var));
-            return SoCallbackAction::CONTINUE;
-        },
-        &ctx);
-    ca.apply(root);
-    return ctx.values;
+    return valuesAtShapes(root, SoSphere::getClassTypeId(), var);
 }
 
 std::string threeDraws(const char *seed, const char *before = "") {

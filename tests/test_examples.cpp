@@ -5,27 +5,12 @@
 
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/nodes/SoShape.h>
-#include <dirent.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
 
 namespace {
-
-std::vector<std::string> exampleFiles() {
-    std::vector<std::string> files;
-    if (DIR *dir = opendir(TESSVANE_EXAMPLES)) {
-        while (dirent *entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > 3 && name.compare(name.size() - 3, 3, ".iv") == 0)
-                files.push_back(std::string(TESSVANE_EXAMPLES) + "/" + name);
-        }
-        closedir(dir);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // The count in the header line "# Shapes drawn: N", or -1.
 int statedShapes(const std::string &file) {

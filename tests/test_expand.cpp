@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
@@ -142,20 +141,6 @@ std::vector<SbVec3f> variables() {
             values.push_back(SbVec3f(static_cast<SoSFFloat *>(f)->getValue(), 0, 0));
     }
     return values;
-}
-
-std::vector<std::string> exampleFiles() {
-    std::vector<std::string> files;
-    if (DIR *dir = opendir(TESSVANE_EXAMPLES)) {
-        while (dirent *entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > 3 && name.compare(name.size() - 3, 3, ".iv") == 0)
-                files.push_back(std::string(TESSVANE_EXAMPLES) + "/" + name);
-        }
-        closedir(dir);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 TEST(Expansion, OfEveryExampleDrawsTheSameShapesWhereTheRecursiveSceneDrawsThem) {

@@ -13,11 +13,11 @@ Usage: test_expand.py EXPANDER VIEWER READER EXAMPLES DATA [unittest arguments]
 import glob
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
+
+from scene_folder import SceneFolderTest
 
 EXPANDER = VIEWER = READER = EXAMPLES = DATA = None  # from the command line
 
@@ -41,19 +41,10 @@ def node_places(text):
     return len(re.findall(r"^\s*(?:DEF \S+ )?[A-Za-z]\w* \{$|^\s*USE \S+$", text, re.M))
 
 
-class ExpandTest(unittest.TestCase):
+class ExpandTest(SceneFolderTest):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tessvane-expand")
-        self.addCleanup(shutil.rmtree, self.dir)
+        super().setUp()
         self.out = self.path("out.iv")
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def file(self, name, text):
-        with open(self.path(name), "w") as f:
-            f.write(text)
-        return self.path(name)
 
     def expand(self, scene, out=None):
         result = run(EXPANDER, [scene, out or self.out])

@@ -7,13 +7,12 @@ Usage: test_offscreen.py /path/to/tessvane [unittest arguments]
 """
 
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import test_program
+from scene_folder import SceneFolderTest
 from test_program import BLACK, RED, TWO_CUBES, identify, read_pixels
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "examples")
@@ -71,20 +70,11 @@ def lit_fraction(pixels):
     return lit / (len(pixels) * len(pixels[0]))
 
 
-class OffscreenTest(unittest.TestCase):
+class OffscreenTest(SceneFolderTest):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tessvane")
-        self.addCleanup(shutil.rmtree, self.dir)
+        super().setUp()
         self.display = os.environ.get("DISPLAY")
         self.assertTrue(self.display, "the tests need an X display")
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def file(self, name, text):
-        with open(self.path(name), "w") as f:
-            f.write(text)
-        return self.path(name)
 
     def render(self, scene, image, args=(), display="", extra_env=None):
         """Renders and checks the progress lines; display "" is the test's own."""

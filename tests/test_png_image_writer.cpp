@@ -3,6 +3,8 @@
 
 #include "PngImageWriter.h"
 
+#include "ImageFiles.h"
+
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
@@ -16,56 +18,11 @@ struct Size {
     int height;
 };
 
-// Every pixel differs from its neighbours and each channel from the others.
-std::vector<unsigned char> testPixels(Size size) {
-    std::vector<unsigned char> pixels(size.width * size.height * 3);
-    for (int i = 0; i < size.width * size.height; i++) {
-        pixels[3 * i] = i % 251;
-        pixels[3 * i + 1] = (i * 7 + 1) % 253;
-        pixels[3 * i + 2] = 255 - i % 256;
-    }
-    return pixels;
-}
-
-struct TempFile {
-    std::string name;
-    TempFile() {
-        char pattern[] = "/tmp/pngwriterXXXXXX";
-        int fd = mkstemp(pattern);
-        close(fd);
-        name = pattern;
-    }
-    ~TempFile() { remove(name.c_str()); }
-};
-
-std::vector<unsigned char> readFile(const std::string &name) {
-    std::vector<unsigned char> bytes;
-    FILE *f = fopen(name.c_str(), "rb");
-    if (f == nullptr)
-        return bytes;
-    int c;
-    while ((c = getc(f)) != EOF)
-        bytes.push_back(c);
-    fclose(f);
-    return bytes;
-}
-
 bool writeImage(const std::string &name, const std::vector<unsigned char> &pixels, Size size) {
     FILE *f = fopen(name.c_str(), "wb");
     bool ok = PngImageWriter(pixels.data(), size.width, size.height).write(f);
     fclose(f);
     return ok;
-}
-
-std::string commandOutput(const std::string &command) {
-    std::string text;
-    FILE *p = popen(command.c_str(), "r");
-    char buffer[256];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        text.append(buffer, n);
-    pclose(p);
-    return text;
 }
 
 unsigned long bigEndian(const std::vector<unsigned char> &bytes, size_t at) {
@@ -81,7 +38,7 @@ TEST(PngImageWriter, SignatureAndHeader) {
     for (Size size : sizes) {
         SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
         TempFile file;
-        ASSERT_TRUE(writeImage(file.name, testPixels(size), size));
+        ASSERT_TRUE(writeImage(file.name, testPixels(size.width, size.height), size));
         std::vector<unsigned char> bytes = readFile(file.name);
         ASSERT_GT(bytes.size(), 33u);
         const std::vector<unsigned char> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -101,7 +58,7 @@ TEST(PngImageWriter, ReadBackByImageMagick) {
     for (Size size : sizes) {
         SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
         TempFile file;
-        std::vector<unsigned char> pixels = testPixels(size);
+        std::vector<unsigned char> pixels = testPixels(size.width, size.height);
         ASSERT_TRUE(writeImage(file.name, pixels, size));
 
         std::string ppm = commandOutput("/usr/bin/convert png:" + file.name + " -depth 8 ppm:-");
@@ -122,7 +79,7 @@ TEST(PngImageWriter, ReadBackByImageMagick) {
 
 TEST(PngImageWriter, ReportsFailedWrite) {
     Size size = {300, 3};
-    std::vector<unsigned char> pixels = testPixels(size);
+    std::vector<unsigned char> pixels = testPixels(size.width, size.height);
     FILE *f = fopen("/dev/full", "wb");
     ASSERT_NE(nullptr, f);
     EXPECT_FALSE(PngImageWriter(pixels.data(), size.width, size.height).write(f));

@@ -7,11 +7,11 @@ Usage: test_program.py /path/to/tessvane [unittest arguments]
 
 import ctypes
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
+
+from scene_folder import SceneFolderTest
 
 PROGRAM = None  # set from the command line
 
@@ -53,18 +53,11 @@ def read_pixels(path, image_format="sgi"):
             for y in range(height)]
 
 
-class ProgramTest(unittest.TestCase):
+class ProgramTest(SceneFolderTest):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tessvane")
-        self.addCleanup(shutil.rmtree, self.dir)
+        super().setUp()
         self.scene = self.file("two_cubes.iv", TWO_CUBES)
-        self.image = os.path.join(self.dir, "out.rgb")
-
-    def file(self, name, text):
-        path = os.path.join(self.dir, name)
-        with open(path, "w") as f:
-            f.write(text)
-        return path
+        self.image = self.path("out.rgb")
 
     def assertShowsTwoCubes(self, pixels):
         """Red only in the upper half, green only in the lower, black corners:

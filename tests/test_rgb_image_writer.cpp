@@ -3,6 +3,8 @@
 
 #include "RgbImageWriter.h"
 
+#include "ImageFiles.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -12,43 +14,9 @@
 
 namespace {
 
-// 300 x 2 so that xsize needs both bytes of its big-endian short. Every
-// pixel differs from its neighbours and each channel from the others.
+// 300 x 2 so that xsize needs both bytes of its big-endian short.
 const int width = 300;
 const int height = 2;
-
-std::vector<unsigned char> testPixels() {
-    std::vector<unsigned char> pixels(width * height * 3);
-    for (int i = 0; i < width * height; i++) {
-        pixels[3 * i] = i % 251;
-        pixels[3 * i + 1] = (i * 7 + 1) % 253;
-        pixels[3 * i + 2] = 255 - i % 256;
-    }
-    return pixels;
-}
-
-struct TempFile {
-    std::string name;
-    TempFile() {
-        char pattern[] = "/tmp/rgbwriterXXXXXX";
-        int fd = mkstemp(pattern);
-        close(fd);
-        name = pattern;
-    }
-    ~TempFile() { remove(name.c_str()); }
-};
-
-std::vector<unsigned char> readFile(const std::string &name) {
-    std::vector<unsigned char> bytes;
-    FILE *f = fopen(name.c_str(), "rb");
-    if (f == nullptr)
-        return bytes;
-    int c;
-    while ((c = getc(f)) != EOF)
-        bytes.push_back(c);
-    fclose(f);
-    return bytes;
-}
 
 bool writeImage(const std::string &name, const std::vector<unsigned char> &pixels) {
     FILE *f = fopen(name.c_str(), "wb");
@@ -57,20 +25,9 @@ bool writeImage(const std::string &name, const std::vector<unsigned char> &pixel
     return ok;
 }
 
-std::string commandOutput(const std::string &command) {
-    std::string text;
-    FILE *p = popen(command.c_str(), "r");
-    char buffer[256];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-        text.append(buffer, n);
-    pclose(p);
-    return text;
-}
-
 TEST(RgbImageWriter, HeaderAndPlanes) {
     TempFile file;
-    std::vector<unsigned char> pixels = testPixels();
+    std::vector<unsigned char> pixels = testPixels(width, height);
     ASSERT_TRUE(writeImage(file.name, pixels));
     std::vector<unsigned char> bytes = readFile(file.name);
     ASSERT_EQ(512u + 3 * width * height, bytes.size());
@@ -112,7 +69,7 @@ TEST(RgbImageWriter, HeaderAndPlanes) {
 // ImageMagick reads the file as SGI and sees the buffer's last row on top.
 TEST(RgbImageWriter, ReadBackByImageMagick) {
     TempFile file;
-    std::vector<unsigned char> pixels = testPixels();
+    std::vector<unsigned char> pixels = testPixels(width, height);
     ASSERT_TRUE(writeImage(file.name, pixels));
 
     EXPECT_EQ("SGI 300x2\n", commandOutput("/usr/bin/identify -format '%m %wx%h\\n' " + file.name));
@@ -131,7 +88,7 @@ TEST(RgbImageWriter, ReadBackByImageMagick) {
 }
 
 TEST(RgbImageWriter, ReportsFailedWrite) {
-    std::vector<unsigned char> pixels = testPixels();
+    std::vector<unsigned char> pixels = testPixels(width, height);
     FILE *f = fopen("/dev/full", "wb");
     ASSERT_NE(nullptr, f);
     EXPECT_FALSE(RgbImageWriter(pixels.data(), width, height).write(f));

@@ -20,25 +20,6 @@
 
 namespace {
 
-// Value of variable `sepVar` at each shape, in traversal order.
-std::vector<float> valuesAtShapes(SoNode *root, const char *var) {
-    struct Ctx {
-        const char *var;
-        std::vector<float> values;
-    } ctx{var, {}};
-    SoCallbackAction ca;
-    ca.addPreCallback(
-        SoShape::getClassTypeId(),
-        [](void *data, SoCallbackAction *, const SoNode *) {
-            auto *c = static_cast<Ctx *>(data);
-            c->values.push_back(scalarVariable(c->var));
-            return SoCallbackAction::CONTINUE;
-        },
-        &ctx);
-    ca.apply(root);
-    return ctx.values;
-}
-
 TEST(RecursionSeparatorTraversal, RestoresWhatItsChildrenAssigned) {
     // The set-up does not enter recursion separators: a calculator below one
     // is prepared where a recursion switch without expression holds it.
@@ -52,7 +33,7 @@ TEST(RecursionSeparatorTraversal, RestoresWhatItsChildrenAssigned) {
                                       "}\n"
                                       "Sphere {}\n");
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(valuesAtShapes(root, "sepA"), (std::vector<float>{11, 1}));
+    EXPECT_EQ(valuesAtShapes(root, SoShape::getClassTypeId(), "sepA"), (std::vector<float>{11, 1}));
     releaseRecursionScene(root);
 }
 
@@ -71,7 +52,7 @@ TEST(RecursionSeparatorTraversal, NestedWithoutALevelBetweenShareOneSnapshot) {
                                       "}\n"
                                       "Sphere {}\n");
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(valuesAtShapes(root, "sepN"), (std::vector<float>{3, 2, 2}));
+    EXPECT_EQ(valuesAtShapes(root, SoShape::getClassTypeId(), "sepN"), (std::vector<float>{3, 2, 2}));
     releaseRecursionScene(root);
 }
 

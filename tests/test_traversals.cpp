@@ -1,6 +1,7 @@
 // The set-up and tear-down traversals, and scene loading.
 #include "Recursion.h"
 #include "TestScenes.h"
+#include "ToolkitBounds.h"
 
 #include <Inventor/SoDB.h>
 #include <Inventor/nodes/SoCube.h>
@@ -271,6 +272,10 @@ TEST(Loading, NodesNestingDeeperThanTheLimitAreRefusedBeforeReading) {
         if (root)
             releaseRecursionScene(root);
     }
+}
+
+TEST(Loading, TheChecksOfTheToolkitsReaderAndDrawingAreInForce) {
+    EXPECT_TRUE(ToolkitBounds::inForce());
 }
 
 TEST(Loading, WhatTheToolkitsReaderCannotTakeIsRefusedAndTheRestRead) {

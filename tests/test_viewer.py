@@ -8,13 +8,13 @@ Usage: test_viewer.py /path/to/tessvane [unittest arguments]
 
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import unittest
+
+from scene_folder import SceneFolderTest
 
 PROGRAM = None  # set from the command line
 WAIT = 10  # seconds to wait for any one reaction of the program
@@ -158,18 +158,11 @@ class Viewer:
         self.process.stderr.close()
 
 
-class ViewerTest(unittest.TestCase):
+class ViewerTest(SceneFolderTest):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tessvane")
-        self.addCleanup(shutil.rmtree, self.dir)
+        super().setUp()
         self.scene = self.file("scene.iv", SCENE)
         self.camera = self.file("camera.iv", CAMERA)
-
-    def file(self, name, text):
-        path = os.path.join(self.dir, name)
-        with open(path, "w") as f:
-            f.write(text)
-        return path
 
     def start(self, *args):
         viewer = Viewer(["-f", self.scene] + list(args))
