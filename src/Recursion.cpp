@@ -7,6 +7,7 @@
 #include <Inventor/misc/SoChildList.h>
 #include <Inventor/nodes/SoSeparator.h>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -138,7 +139,14 @@ SoSeparator *loadRecursionFile(const char *fileName) {
         return NULL;
     if (!SceneFileCheck::check(myInput.getCurFileName()))
         return NULL;
-    SoSeparator *root = SoDB::readAll(&myInput);
+    SoSeparator *root = NULL;
+    try {
+        root = SoDB::readAll(&myInput);
+    } catch (const std::bad_alloc &) {
+        // A value in the file (an image's size, say) asked the reader for
+        // more memory than there is; what it read so far stays unfreed.
+        fprintf(stderr, "Tessvane: %s: reading it asks for more memory than there is\n", fileName);
+    }
     if (root == NULL)
         return NULL;
     root->ref();

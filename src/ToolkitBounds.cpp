@@ -26,31 +26,53 @@
 // - SoGLLazyElement::sendStipple picks one of 65 stipple patterns by the
 //   transparency times 64 without a bound; a transparency far above 1 reads
 //   far outside them.
+// - Vertex shapes (face, line, strip and point sets, indexed or not, and quad
+//   meshes) index what is in effect without a bound (see VertexShapeCheck):
+//   their GLRender, generatePrimitives (for callbacks and picking) and
+//   computeBBox skip a shape whose indices do not fit.
+// - SoTimeCounter::evaluate (also inside Blinker nodes) steps through the
+//   periods of its frequency until it reaches the current time; a frequency
+//   of 0, not a number, or so high that a period is lost in the time's
+//   precision (1e7 Hz) never gets there. Such a counter stands still. And
+//   SbTime(double), which makes its period, recurses without end on a time
+//   that is not a number; such a time is 0.
 // - SoFloatElement::set stores the complexity and the font size: a
 //   complexity far above 1 makes spheres, cones and cylinders of billions of
 //   pieces, and a font size that is not finite ends the tessellation of 3D
 //   text.
 //
 // The runtime defines these functions itself and every program linking it
-// exports them (see CMakeLists.txt; ToolkitBounds::inForce checks it), so the dynamic linker binds the
-// toolkit's own calls to the definitions here. Each one checks the value and
-// forwards to the toolkit's function (found with dlsym(RTLD_NEXT)): too long
-// a word fails the read with a read error, a message is cut short, an
-// unknown type name is simply unknown, a font whose path would not fit is not
-// found (the toolkit draws with its default font), larger bitmap text is
-// drawn 64 pixels high, the stipple pattern index is held in 0..64, the
-// complexity in 0..1, and a font size that is not finite is the default 10.
+// exports them (see CMakeLists.txt; ToolkitBounds::inForce checks it), so the dynamic linker binds
+// the toolkit's own calls to the definitions here. Each one checks the value and forwards to the
+// toolkit's function (found with dlsym(RTLD_NEXT)): too long a word fails the read with a read
+// error, a message is cut short, an unknown type name is simply unknown, a font whose path would
+// not fit is not found (the toolkit draws with its default font), larger bitmap text is drawn 64
+// pixels high, the stipple pattern index is held in 0..64, the complexity in 0..1, and a font size
+// that is not finite is the default 10.
 
 #include "ToolkitBounds.h"
 
+#include "VertexShapeCheck.h"
+
+#include <Inventor/SbBox.h>
 #include <Inventor/SbDict.h>
 #include <Inventor/SoInput.h>
 #include <Inventor/SoType.h>
+#include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/elements/SoComplexityElement.h>
 #include <Inventor/elements/SoFloatElement.h>
 #include <Inventor/elements/SoFontSizeElement.h>
 #include <Inventor/elements/SoGLLazyElement.h>
+#include <Inventor/engines/SoTimeCounter.h>
 #include <Inventor/errors/SoReadError.h>
+#include <Inventor/nodes/SoFaceSet.h>
+#include <Inventor/nodes/SoIndexedFaceSet.h>
+#include <Inventor/nodes/SoIndexedLineSet.h>
+#include <Inventor/nodes/SoIndexedTriangleStripSet.h>
+#include <Inventor/nodes/SoLineSet.h>
+#include <Inventor/nodes/SoPointSet.h>
+#include <Inventor/nodes/SoQuadMesh.h>
+#include <Inventor/nodes/SoTriangleStripSet.h>
 #include <cctype>
 #include <cmath>
 #include <cstdarg>
@@ -70,22 +92,103 @@ const size_t maxFontPath = 1024;
 // The largest bitmap font size, in pixels, the font library draws safely.
 const float maxBitmapFontSize = 64;
 
+// The highest frequency a time counter counts at: its periods must stay well
+// above the precision of the time of day in seconds.
+const float maxCounterFrequency = 1e5;
+
 // The last of the toolkit's stipple patterns, for full transparency.
 const int maxStipple = 64;
 
 // The longest read error message; the toolkit's buffer holds 10,000 bytes.
 const int maxMessage = 4000;
 
+// The functions defined here, and their names as the linker knows them.
+enum Replaced {
+    ReadInteger,
+    ReadUnsignedInteger,
+    ReadHex,
+    PostReadError,
+    FromName,
+    SearchFont,
+    CreateFont,
+    SendStipple,
+    SetFloat,
+    EvaluateTimeCounter,
+    ConstructTime,
+    IndexedFaceSetGLRender,
+    IndexedFaceSetPrimitives,
+    IndexedLineSetGLRender,
+    IndexedLineSetPrimitives,
+    IndexedTriangleStripSetGLRender,
+    IndexedTriangleStripSetPrimitives,
+    FaceSetGLRender,
+    FaceSetPrimitives,
+    LineSetGLRender,
+    LineSetPrimitives,
+    TriangleStripSetGLRender,
+    TriangleStripSetPrimitives,
+    PointSetGLRender,
+    PointSetPrimitives,
+    QuadMeshGLRender,
+    QuadMeshPrimitives,
+    IndexedShapeBBox,
+    FaceSetBBox,
+    LineSetBBox,
+    TriangleStripSetBBox,
+    PointSetBBox,
+    QuadMeshBBox,
+    numReplaced
+};
+const char *const replacedNames[numReplaced] = {
+    "_ZN7SoInput11readIntegerERi",
+    "_ZN7SoInput19readUnsignedIntegerERj",
+    "_ZN7SoInput7readHexERj",
+    "_ZN11SoReadError4postEPK7SoInputPKcz",
+    "_ZN6SoType8fromNameE6SbName",
+    "_flSearchFont",
+    "flCreateFont",
+    "_ZN15SoGLLazyElement11sendStippleEPK7SoStatei",
+    "_ZN14SoFloatElement3setEiP7SoStatef",
+    "_ZN13SoTimeCounter8evaluateEv",
+    "_ZN6SbTimeC1Ed",
+    "_ZN16SoIndexedFaceSet8GLRenderEP16SoGLRenderAction",
+    "_ZN16SoIndexedFaceSet18generatePrimitivesEP8SoAction",
+    "_ZN16SoIndexedLineSet8GLRenderEP16SoGLRenderAction",
+    "_ZN16SoIndexedLineSet18generatePrimitivesEP8SoAction",
+    "_ZN25SoIndexedTriangleStripSet8GLRenderEP16SoGLRenderAction",
+    "_ZN25SoIndexedTriangleStripSet18generatePrimitivesEP8SoAction",
+    "_ZN9SoFaceSet8GLRenderEP16SoGLRenderAction",
+    "_ZN9SoFaceSet18generatePrimitivesEP8SoAction",
+    "_ZN9SoLineSet8GLRenderEP16SoGLRenderAction",
+    "_ZN9SoLineSet18generatePrimitivesEP8SoAction",
+    "_ZN18SoTriangleStripSet8GLRenderEP16SoGLRenderAction",
+    "_ZN18SoTriangleStripSet18generatePrimitivesEP8SoAction",
+    "_ZN10SoPointSet8GLRenderEP16SoGLRenderAction",
+    "_ZN10SoPointSet18generatePrimitivesEP8SoAction",
+    "_ZN10SoQuadMesh8GLRenderEP16SoGLRenderAction",
+    "_ZN10SoQuadMesh18generatePrimitivesEP8SoAction",
+    "_ZN14SoIndexedShape11computeBBoxEP8SoActionR7SbBox3fR7SbVec3f",
+    "_ZN9SoFaceSet11computeBBoxEP8SoActionR7SbBox3fR7SbVec3f",
+    "_ZN9SoLineSet11computeBBoxEP8SoActionR7SbBox3fR7SbVec3f",
+    "_ZN18SoTriangleStripSet11computeBBoxEP8SoActionR7SbBox3fR7SbVec3f",
+    "_ZN10SoPointSet11computeBBoxEP8SoActionR7SbBox3fR7SbVec3f",
+    "_ZN10SoQuadMesh11computeBBoxEP8SoActionR7SbBox3fR7SbVec3f",
+};
+
 // The toolkit's definition of a function defined here, or the end of the
-// process if it has none: nothing can be read without it.
-void *toolkitFunction(const char *mangledName) {
-    void *function = dlsym(RTLD_NEXT, mangledName);
+// process if it has none: nothing can be read or drawn without it.
+void *toolkitFunction(Replaced which) {
+    void *function = dlsym(RTLD_NEXT, replacedNames[which]);
     if (function == NULL) {
-        fprintf(stderr, "Tessvane: the toolkit library has no %s\n", mangledName);
+        fprintf(stderr, "Tessvane: the toolkit library has no %s\n", replacedNames[which]);
         abort();
     }
     return function;
 }
+
+// Declares `toolkit`, the toolkit's definition of `which`, of type Type.
+#define TOOLKIT_FUNCTION(Type, which)                                                              \
+    static Type *toolkit = reinterpret_cast<Type *>(toolkitFunction(which))
 
 // What ends a word for the integer readers.
 bool endsIntegerWord(int c) {
@@ -132,23 +235,12 @@ SbBool integerWordFits(SoInput *in, SbBool puttingBack, const SbString &putBack,
     return FALSE;
 }
 
-// The mangled names of the functions defined here.
-const char *const replaced[] = {"_ZN7SoInput11readIntegerERi",
-                                "_ZN7SoInput19readUnsignedIntegerERj",
-                                "_ZN7SoInput7readHexERj",
-                                "_ZN11SoReadError4postEPK7SoInputPKcz",
-                                "_ZN6SoType8fromNameE6SbName",
-                                "_flSearchFont",
-                                "flCreateFont",
-                                "_ZN15SoGLLazyElement11sendStippleEPK7SoStatei",
-                                "_ZN14SoFloatElement3setEiP7SoStatef"};
-
 } // namespace
 
 // A replacement is in force when the first definition of its name in the
 // process is not the toolkit's, which comes after the program's.
 bool ToolkitBounds::inForce() {
-    for (const char *name : replaced) {
+    for (const char *name : replacedNames) {
         void *first = dlsym(RTLD_DEFAULT, name);
         if (first == NULL || first == dlsym(RTLD_NEXT, name))
             return false;
@@ -157,38 +249,35 @@ bool ToolkitBounds::inForce() {
 }
 
 SbBool SoInput::readInteger(int32_t &l) {
-    typedef SbBool Read(SoInput *, int32_t &);
-    static Read *toolkitRead =
-        reinterpret_cast<Read *>(toolkitFunction("_ZN7SoInput11readIntegerERi"));
+    typedef SbBool Function(SoInput *, int32_t &);
+    TOOLKIT_FUNCTION(Function, ReadInteger);
     if (!integerWordFits(this, backBufIndex >= 0, backBuf, fromBuffer() ? NULL : curFile->fp))
         return FALSE;
-    return toolkitRead(this, l);
+    return toolkit(this, l);
 }
 
 SbBool SoInput::readUnsignedInteger(uint32_t &l) {
-    typedef SbBool Read(SoInput *, uint32_t &);
-    static Read *toolkitRead =
-        reinterpret_cast<Read *>(toolkitFunction("_ZN7SoInput19readUnsignedIntegerERj"));
+    typedef SbBool Function(SoInput *, uint32_t &);
+    TOOLKIT_FUNCTION(Function, ReadUnsignedInteger);
     if (!integerWordFits(this, backBufIndex >= 0, backBuf, fromBuffer() ? NULL : curFile->fp))
         return FALSE;
-    return toolkitRead(this, l);
+    return toolkit(this, l);
 }
 
 // readHex skips blanks itself before it reads the word.
 SbBool SoInput::readHex(uint32_t &l) {
-    typedef SbBool Read(SoInput *, uint32_t &);
-    static Read *toolkitRead = reinterpret_cast<Read *>(toolkitFunction("_ZN7SoInput7readHexERj"));
+    typedef SbBool Function(SoInput *, uint32_t &);
+    TOOLKIT_FUNCTION(Function, ReadHex);
     if (backBufIndex < 0 && !fromBuffer())
         skipWhiteSpace();
     if (!integerWordFits(this, backBufIndex >= 0, backBuf, fromBuffer() ? NULL : curFile->fp))
         return FALSE;
-    return toolkitRead(this, l);
+    return toolkit(this, l);
 }
 
 void SoReadError::post(const SoInput *in, const char *formatString, ...) {
-    typedef void Post(const SoInput *, const char *, ...);
-    static Post *toolkitPost =
-        reinterpret_cast<Post *>(toolkitFunction("_ZN11SoReadError4postEPK7SoInputPKcz"));
+    typedef void Function(const SoInput *, const char *, ...);
+    TOOLKIT_FUNCTION(Function, PostReadError);
     char message[maxMessage + 4];
     va_list args;
     va_start(args, formatString);
@@ -196,22 +285,21 @@ void SoReadError::post(const SoInput *in, const char *formatString, ...) {
     va_end(args);
     if (length > maxMessage)
         strcpy(message + maxMessage, "...");
-    toolkitPost(in, "%s", message);
+    toolkit(in, "%s", message);
 }
 
 // Only names of registered types (given with or without the "So" prefix, as
 // the toolkit accepts them) reach the toolkit's lookup; any other name is an
 // unknown type without a search for a shared object.
 SoType SoType::fromName(SbName name) {
-    typedef SoType FromName(SbName);
-    static FromName *toolkitFromName =
-        reinterpret_cast<FromName *>(toolkitFunction("_ZN6SoType8fromNameE6SbName"));
+    typedef SoType Function(SbName);
+    TOOLKIT_FUNCTION(Function, FromName);
     const char *text = name.getString();
     void *type;
     if (nameDict == NULL || nameDict->find(reinterpret_cast<unsigned long>(text), type) ||
         (strncmp(text, "So", 2) == 0 && strlen(text) > 2 &&
          nameDict->find(reinterpret_cast<unsigned long>(SbName(text + 2).getString()), type)))
-        return toolkitFromName(name);
+        return toolkit(name);
     return badType();
 }
 
@@ -219,15 +307,14 @@ SoType SoType::fromName(SbName name) {
 
 // The toolkit's font library finds a font file; NULL when there is none.
 extern "C" char *_flSearchFont(const char *name) {
-    typedef char *SearchFont(const char *);
-    static SearchFont *toolkitSearchFont =
-        reinterpret_cast<SearchFont *>(toolkitFunction("_flSearchFont"));
+    typedef char *Function(const char *);
+    TOOLKIT_FUNCTION(Function, SearchFont);
     const char *folder = getenv("FL_FONT_PATH");
     if (folder == NULL || *folder == '\0')
         folder = "/usr/share/inventor/fonts";
     if (strlen(folder) + 1 + strlen(name) >= maxFontPath)
         return NULL;
-    return toolkitSearchFont(name);
+    return toolkit(name);
 }
 
 // The toolkit's font library makes a font drawn through the 2x2 matrix; for
@@ -235,9 +322,8 @@ extern "C" char *_flSearchFont(const char *name) {
 // it cannot.
 extern "C" int flCreateFont(const char *name, float matrix[2][2], int charNameCount,
                             char **charNameVector) {
-    typedef int CreateFont(const char *, float[2][2], int, char **);
-    static CreateFont *toolkitCreateFont =
-        reinterpret_cast<CreateFont *>(toolkitFunction("flCreateFont"));
+    typedef int Function(const char *, float[2][2], int, char **);
+    TOOLKIT_FUNCTION(Function, CreateFont);
     float largest = 0;
     for (int i = 0; i < 4; i++) {
         float entry = std::fabs(matrix[i / 2][i % 2]);
@@ -246,7 +332,7 @@ extern "C" int flCreateFont(const char *name, float matrix[2][2], int charNameCo
         largest = std::fmax(largest, entry);
     }
     if (largest <= maxBitmapFontSize)
-        return toolkitCreateFont(name, matrix, charNameCount, charNameVector);
+        return toolkit(name, matrix, charNameCount, charNameVector);
     static bool warned = false;
     if (!warned)
         fprintf(stderr,
@@ -257,27 +343,81 @@ extern "C" int flCreateFont(const char *name, float matrix[2][2], int charNameCo
     float scaled[2][2];
     for (int i = 0; i < 4; i++)
         scaled[i / 2][i % 2] = matrix[i / 2][i % 2] * (maxBitmapFontSize / largest);
-    return toolkitCreateFont(name, scaled, charNameCount, charNameVector);
+    return toolkit(name, scaled, charNameCount, charNameVector);
 }
 
 void SoGLLazyElement::sendStipple(const SoState *state, int transpIndex) {
-    typedef void SendStipple(SoGLLazyElement *, const SoState *, int);
-    static SendStipple *toolkitSendStipple = reinterpret_cast<SendStipple *>(
-        toolkitFunction("_ZN15SoGLLazyElement11sendStippleEPK7SoStatei"));
-    toolkitSendStipple(this, state,
-                       transpIndex < 0            ? 0
-                       : transpIndex > maxStipple ? maxStipple
-                                                  : transpIndex);
+    typedef void Function(SoGLLazyElement *, const SoState *, int);
+    TOOLKIT_FUNCTION(Function, SendStipple);
+    toolkit(this, state, transpIndex < 0 ? 0 : transpIndex > maxStipple ? maxStipple : transpIndex);
 }
 
 void SoFloatElement::set(int stackIndex, SoState *state, float value) {
-    typedef void Set(int, SoState *, float);
-    static Set *toolkitSet =
-        reinterpret_cast<Set *>(toolkitFunction("_ZN14SoFloatElement3setEiP7SoStatef"));
+    typedef void Function(int, SoState *, float);
+    TOOLKIT_FUNCTION(Function, SetFloat);
     if (stackIndex == SoComplexityElement::getClassStackIndex())
         value = std::isnan(value) ? SoComplexityElement::getDefault()
                                   : std::fmin(std::fmax(value, 0), 1);
     else if (stackIndex == SoFontSizeElement::getClassStackIndex() && !std::isfinite(value))
         value = SoFontSizeElement::getDefault();
-    toolkitSet(stackIndex, state, value);
+    toolkit(stackIndex, state, value);
 }
+
+void SoTimeCounter::evaluate() {
+    typedef void Function(SoTimeCounter *);
+    TOOLKIT_FUNCTION(Function, EvaluateTimeCounter);
+    float cycles = frequency.getValue();
+    if (cycles > 0 && cycles <= maxCounterFrequency)
+        toolkit(this);
+}
+
+SbTime::SbTime(double sec) {
+    typedef void Function(SbTime *, double);
+    TOOLKIT_FUNCTION(Function, ConstructTime);
+    toolkit(this, std::isnan(sec) ? 0 : sec);
+}
+
+// Each vertex shape draws, makes primitives (for callbacks and picking) and
+// finds its bounding box only when its indices fit what is in effect; an
+// empty box stands for one that does not.
+#define ONLY_IF_INDICES_FIT(Shape, Method, ActionType, which)                                      \
+    void Shape::Method(ActionType *action) {                                                       \
+        typedef void Function(Shape *, ActionType *);                                              \
+        TOOLKIT_FUNCTION(Function, which);                                                         \
+        if (VertexShapeCheck::fits(this, action->getState()))                                      \
+            toolkit(this, action);                                                                 \
+    }
+#define BOX_ONLY_IF_INDICES_FIT(Shape, which)                                                      \
+    void Shape::computeBBox(SoAction *action, SbBox3f &box, SbVec3f &center) {                     \
+        typedef void Function(Shape *, SoAction *, SbBox3f &, SbVec3f &);                          \
+        TOOLKIT_FUNCTION(Function, which);                                                         \
+        if (VertexShapeCheck::fits(this, action->getState()))                                      \
+            return toolkit(this, action, box, center);                                             \
+        box.makeEmpty();                                                                           \
+        center.setValue(0, 0, 0);                                                                  \
+    }
+
+ONLY_IF_INDICES_FIT(SoIndexedFaceSet, GLRender, SoGLRenderAction, IndexedFaceSetGLRender)
+ONLY_IF_INDICES_FIT(SoIndexedFaceSet, generatePrimitives, SoAction, IndexedFaceSetPrimitives)
+ONLY_IF_INDICES_FIT(SoIndexedLineSet, GLRender, SoGLRenderAction, IndexedLineSetGLRender)
+ONLY_IF_INDICES_FIT(SoIndexedLineSet, generatePrimitives, SoAction, IndexedLineSetPrimitives)
+ONLY_IF_INDICES_FIT(SoIndexedTriangleStripSet, GLRender, SoGLRenderAction,
+                    IndexedTriangleStripSetGLRender)
+ONLY_IF_INDICES_FIT(SoIndexedTriangleStripSet, generatePrimitives, SoAction,
+                    IndexedTriangleStripSetPrimitives)
+ONLY_IF_INDICES_FIT(SoFaceSet, GLRender, SoGLRenderAction, FaceSetGLRender)
+ONLY_IF_INDICES_FIT(SoFaceSet, generatePrimitives, SoAction, FaceSetPrimitives)
+ONLY_IF_INDICES_FIT(SoLineSet, GLRender, SoGLRenderAction, LineSetGLRender)
+ONLY_IF_INDICES_FIT(SoLineSet, generatePrimitives, SoAction, LineSetPrimitives)
+ONLY_IF_INDICES_FIT(SoTriangleStripSet, GLRender, SoGLRenderAction, TriangleStripSetGLRender)
+ONLY_IF_INDICES_FIT(SoTriangleStripSet, generatePrimitives, SoAction, TriangleStripSetPrimitives)
+ONLY_IF_INDICES_FIT(SoPointSet, GLRender, SoGLRenderAction, PointSetGLRender)
+ONLY_IF_INDICES_FIT(SoPointSet, generatePrimitives, SoAction, PointSetPrimitives)
+ONLY_IF_INDICES_FIT(SoQuadMesh, GLRender, SoGLRenderAction, QuadMeshGLRender)
+ONLY_IF_INDICES_FIT(SoQuadMesh, generatePrimitives, SoAction, QuadMeshPrimitives)
+BOX_ONLY_IF_INDICES_FIT(SoIndexedShape, IndexedShapeBBox)
+BOX_ONLY_IF_INDICES_FIT(SoFaceSet, FaceSetBBox)
+BOX_ONLY_IF_INDICES_FIT(SoLineSet, LineSetBBox)
+BOX_ONLY_IF_INDICES_FIT(SoTriangleStripSet, TriangleStripSetBBox)
+BOX_ONLY_IF_INDICES_FIT(SoPointSet, PointSetBBox)
+BOX_ONLY_IF_INDICES_FIT(SoQuadMesh, QuadMeshBBox)

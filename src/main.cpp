@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -156,8 +157,7 @@ static void saveImage(const char *imageFile, const unsigned char *pixels, SbVec2
     }
     if (!written) {
         struct stat status; // a partial image (or a link) is removed, a device never
-        if (lstat(imageFile, &status) == 0 && !S_ISCHR(status.st_mode) &&
-            !S_ISBLK(status.st_mode))
+        if (lstat(imageFile, &status) == 0 && !S_ISCHR(status.st_mode) && !S_ISBLK(status.st_mode))
             remove(imageFile);
         fail("Tessvane: cannot write image file '%s': %s\n", imageFile, strerror(writeError));
     }
@@ -258,7 +258,14 @@ static void gotoCamera() {
         return;
     }
     SoNode *node = NULL;
-    if (!SoDB::read(&myInput, node) || node == NULL) {
+    bool read = false;
+    try {
+        read = SoDB::read(&myInput, node);
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "Tessvane: %s: reading it asks for more memory than there is\n",
+                cameraFile);
+    }
+    if (!read || node == NULL) {
         fprintf(stderr, "Tessvane: cannot read a camera from '%s'\n", cameraFile);
         return;
     }

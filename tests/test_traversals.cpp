@@ -2,6 +2,11 @@
 #include "Recursion.h"
 #include "TestScenes.h"
 #include "ToolkitBounds.h"
+#include <Inventor/SoPickedPoint.h>
+#include <Inventor/actions/SoCallbackAction.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
+#include <Inventor/actions/SoRayPickAction.h>
+#include <Inventor/nodes/SoShape.h>
 
 #include <Inventor/SoDB.h>
 #include <Inventor/nodes/SoCube.h>
@@ -272,6 +277,46 @@ TEST(Loading, NodesNestingDeeperThanTheLimitAreRefusedBeforeReading) {
         if (root)
             releaseRecursionScene(root);
     }
+}
+
+// Triangles a callback action gets from `root`.
+static int triangles(SoNode *root) {
+    int count = 0;
+    SoCallbackAction ca;
+    ca.addTriangleCallback(
+        SoShape::getClassTypeId(),
+        [](void *data, SoCallbackAction *, const SoPrimitiveVertex *, const SoPrimitiveVertex *,
+           const SoPrimitiveVertex *) { ++*static_cast<int *>(data); },
+        &count);
+    ca.apply(root);
+    return count;
+}
+
+TEST(VertexShapes, AreLeftOutAtEveryVisitWhereTheirIndicesDoNotFit) {
+    // One face set with index 3, under four coordinates and then under three.
+    SoSeparator *root = readSceneText(
+        "Separator { Coordinate3 { point [ 0 0 0, 1 0 0, 1 1 0, 0 1 0 ] }\n"
+        "  DEF Quad IndexedFaceSet { coordIndex [ 0, 1, 2, 3, -1 ] } }\n"
+        "DEF Three Separator { Coordinate3 { point [ 5 0 0, 6 0 0, 6 1 0 ] } USE Quad }\n");
+    ASSERT_NE(root, nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(triangles(root), 2); // the first visit only
+    SoGetBoundingBoxAction box(SbViewportRegion(100, 100));
+    box.apply(root);
+    EXPECT_LT(box.getBoundingBox().getMax()[0], 1.5f); // nothing near x = 5
+    box.apply(SoNode::getByName("Three"));
+    EXPECT_TRUE(box.getBoundingBox().isEmpty());
+    SoRayPickAction pick(SbViewportRegion(100, 100));
+    pick.setRay(SbVec3f(5.5f, 0.2f, 10), SbVec3f(0, 0, -1));
+    pick.apply(root);
+    EXPECT_EQ(pick.getPickedPoint(), nullptr);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "Tessvane: the IndexedFaceSet \"Quad\" is not drawn: coordIndex 3 is outside "
+                   "the 3 coordinates in effect\n");
+    pick.setRay(SbVec3f(0.5f, 0.2f, 10), SbVec3f(0, 0, -1));
+    pick.apply(root);
+    EXPECT_NE(pick.getPickedPoint(), nullptr);
+    root->unref();
 }
 
 TEST(Loading, TheChecksOfTheToolkitsReaderAndDrawingAreInForce) {
