@@ -5,7 +5,8 @@
 # expression: arbitrary text as the expression of a recursion calculator and
 #   of a recursion switch: rewriting, engine construction, one evaluation.
 # scene: arbitrary bytes as a scene file: load, set-up, one callback
-#   traversal, tear-down and release.
+#   traversal making the shapes' primitives, a bounding box, tear-down and
+#   release.
 # The corpus grows in build-fuzz/corpus/TARGET (never in git), seeded from
 # tests/fuzz/seeds, the examples and tests/bad_input; crashing inputs land in
 # build-fuzz/findings/TARGET. With -fork=1 a crash that smashes the stack is
