@@ -110,9 +110,12 @@ std::string whatEndsReadingInChild(const char *path) {
         }
         _exit(0);
     }
-    int status;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR)
+    int status = 0;
+    pid_t waited;
+    while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR)
         ;
+    if (waited < 0)
+        return std::string("the process trying it was lost: ") + strerror(errno);
     if (WIFSIGNALED(status))
         return strsignal(WTERMSIG(status));
     return WEXITSTATUS(status) == 0 ? "" : "an exception, such as running out of memory";

@@ -41,14 +41,12 @@
 //   pieces, and a font size that is not finite ends the tessellation of 3D
 //   text.
 //
-// The runtime defines these functions itself and every program linking it
-// exports them (see CMakeLists.txt; ToolkitBounds::inForce checks it), so the dynamic linker binds
-// the toolkit's own calls to the definitions here. Each one checks the value and forwards to the
-// toolkit's function (found with dlsym(RTLD_NEXT)): too long a word fails the read with a read
-// error, a message is cut short, an unknown type name is simply unknown, a font whose path would
-// not fit is not found (the toolkit draws with its default font), larger bitmap text is drawn 64
-// pixels high, the stipple pattern index is held in 0..64, the complexity in 0..1, and a font size
-// that is not finite is the default 10.
+// The runtime defines these functions itself. A link exports a program's
+// definitions of functions a shared library also defines, so the dynamic
+// linker binds the toolkit's own calls (through its procedure linkage table
+// and its virtual tables) to the definitions here; ToolkitBounds::inForce
+// checks that it did. Each one checks the values and forwards to the
+// toolkit's function, found with dlsym(RTLD_NEXT).
 
 #include "ToolkitBounds.h"
 
